@@ -1,0 +1,7 @@
+if(RINGSTILL_SANITIZE)
+  add_compile_options(-fsanitize=${RINGSTILL_SANITIZE} -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=${RINGSTILL_SANITIZE})
+  if(RINGSTILL_SANITIZE MATCHES "undefined")
+    add_compile_options(-fno-sanitize-recover=undefined)
+  endif()
+endif()

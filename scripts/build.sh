@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Configures and builds one build tree. Usage: scripts/build.sh DIR [cmake options...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir="$1"; shift
+cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+cmake --build "$dir" -j "$(nproc)"

@@ -1,0 +1,114 @@
+#include "tests/support/AllocCounter.h"
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+thread_local std::size_t tAllocations = 0;
+}
+
+namespace ringstill::test {
+std::size_t AllocationCount() { return tAllocations; }
+}
+
+// Replacing operator new catches every C++ allocation. The C allocator is
+// hooked as well where glibc allows it and no sanitizer owns malloc.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define RINGSTILL_HOOK_MALLOC 0
+#elif defined(__GLIBC__)
+#define RINGSTILL_HOOK_MALLOC 1
+#else
+#define RINGSTILL_HOOK_MALLOC 0
+#endif
+
+#if RINGSTILL_HOOK_MALLOC
+extern "C" {
+void* __libc_malloc(std::size_t);
+void* __libc_calloc(std::size_t, std::size_t);
+void* __libc_realloc(void*, std::size_t);
+void __libc_free(void*);
+
+void* malloc(std::size_t size)
+{
+    ++tAllocations;
+    return __libc_malloc(size);
+}
+void* calloc(std::size_t n, std::size_t size)
+{
+    ++tAllocations;
+    return __libc_calloc(n, size);
+}
+void* realloc(void* p, std::size_t size)
+{
+    ++tAllocations;
+    return __libc_realloc(p, size);
+}
+void free(void* p) { __libc_free(p); }
+}
+static void* CountedAlloc(std::size_t size) { return __libc_malloc(size == 0 ? 1 : size); }
+static void CountedFree(void* p) { __libc_free(p); }
+#else
+static void* CountedAlloc(std::size_t size)
+{
+    ++tAllocations;
+    return std::malloc(size == 0 ? 1 : size);
+}
+static void CountedFree(void* p) { std::free(p); }
+#endif
+
+static void* CountedAlignedAlloc(std::size_t size, std::align_val_t align)
+{
+    ++tAllocations;
+    void* p = nullptr;
+    const std::size_t a = static_cast<std::size_t>(align) < sizeof(void*) ? sizeof(void*) : static_cast<std::size_t>(align);
+    if (posix_memalign(&p, a, size == 0 ? 1 : size) != 0)
+        return nullptr;
+    return p;
+}
+
+static void* CheckedAlloc(std::size_t size)
+{
+#if RINGSTILL_HOOK_MALLOC
+    ++tAllocations;
+#endif
+    if (void* p = CountedAlloc(size))
+        return p;
+    throw std::bad_alloc();
+}
+
+void* operator new(std::size_t size) { return CheckedAlloc(size); }
+void* operator new[](std::size_t size) { return CheckedAlloc(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+#if RINGSTILL_HOOK_MALLOC
+    ++tAllocations;
+#endif
+    return CountedAlloc(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+#if RINGSTILL_HOOK_MALLOC
+    ++tAllocations;
+#endif
+    return CountedAlloc(size);
+}
+void* operator new(std::size_t size, std::align_val_t a)
+{
+    if (void* p = CountedAlignedAlloc(size, a))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size, std::align_val_t a)
+{
+    if (void* p = CountedAlignedAlloc(size, a))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { CountedFree(p); }
+void operator delete[](void* p) noexcept { CountedFree(p); }
+void operator delete(void* p, std::size_t) noexcept { CountedFree(p); }
+void operator delete[](void* p, std::size_t) noexcept { CountedFree(p); }
+void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
