@@ -10,7 +10,7 @@ PACKAGES=(
   libcairo2-dev libfreetype-dev libx11-dev libsndfile1-dev
   fonts-roboto-hinted wabt juce-modules-source-data
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-  xvfb xauth nodejs npm
+  xvfb xauth
 )
 
 SUDO=""
@@ -20,6 +20,8 @@ missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
+# npm often comes bundled with a Node.js from elsewhere; only ask Debian for it when absent.
+command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   $SUDO apt-get update -qq
