@@ -7,24 +7,34 @@ scripts/install-deps.sh
 
 jobs=$(nproc)
 export CTEST_OUTPUT_ON_FAILURE=1
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+# ctest with its output kept, so the totals of all stages can be printed at the end.
+run_ctest() {
+  ctest "$@" 2>&1 | tee -a "$log"
+  return "${PIPESTATUS[0]}"
+}
 
 echo "== release build (-Werror) and tests"
 scripts/build.sh build/release -DCMAKE_BUILD_TYPE=Release -DRINGSTILL_WERROR=ON
-ctest --test-dir build/release -j "$jobs" --timeout 600
+run_ctest --test-dir build/release -j "$jobs" --timeout 600
 
 echo "== ASan + UBSan build and tests"
 scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRINGSTILL_WERROR=ON \
   -DRINGSTILL_SANITIZE=address,undefined -DRINGSTILL_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build/asan -j "$jobs" --timeout 900
+  run_ctest --test-dir build/asan -j "$jobs" --timeout 900
 
 echo "== ThreadSanitizer build, thread-exchange tests"
 scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRINGSTILL_WERROR=ON \
   -DRINGSTILL_SANITIZE=thread -DRINGSTILL_BENCH=OFF
-TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan -j "$jobs" --timeout 900 -R 'Concurren'
+TSAN_OPTIONS=halt_on_error=1 run_ctest --test-dir build/tsan -j "$jobs" --timeout 900 -R 'Concurren'
 
 echo "== Windows cross build (x86_64-w64-mingw32)"
 scripts/build.sh build/mingw -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DRINGSTILL_WERROR=ON -DRINGSTILL_CORE_ONLY=ON
 
+total=$(grep -Eo 'tests failed out of [0-9]+' "$log" | awk '{s += $NF} END {print s + 0}')
 echo "All test stages passed."
+echo "${total} passed, 0 failed"
