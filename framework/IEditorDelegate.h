@@ -33,6 +33,8 @@ public:
     // the current block for host automation, otherwise -1.
     void OnParamChange(int index, ParamSource source, int sampleOffset = -1);
     // Per-parameter hook; same thread as the call above. Does nothing by default.
+    // A class that overrides it needs `using IEditorDelegate::OnParamChange;` to keep
+    // calling the three-argument entry unqualified.
     virtual void OnParamChange(int index) { (void)index; }
     // UI thread. Editor-side companion of OnParamChange; does nothing by default.
     virtual void ParamChangedForEditor(int index, ParamSource source)

@@ -29,6 +29,8 @@ public:
     using SysexRing = SpscQueue<SysexRecord, kSysexRingSlots>;
 
     explicit IPlugAPIBase(const PluginConfig& config);
+    // Destroys the timer first. A derived class whose IdleUpdate reads its own members
+    // should call SetTimer(nullptr) at the start of its destructor, before they go.
     ~IPlugAPIBase() override;
 
     // Constructor / UI thread. Takes ownership; a previous timer is destroyed first.
