@@ -8,26 +8,25 @@
 #include <cstdint>
 #include <vector>
 
-namespace igraphics
-{
+namespace igraphics {
 
 // Bytes of a resource; they are not owned by this record.
 struct ResourceBytes
 {
-  const std::uint8_t* data = nullptr;
-  std::size_t size = 0;
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
 
-  bool Found() const { return data != nullptr && size > 0; }
+    bool Found() const { return data != nullptr && size > 0; }
 };
 
 class IEmbeddedResources
 {
 public:
-  virtual ~IEmbeddedResources() = default;
+    virtual ~IEmbeddedResources() = default;
 
-  // Any thread. The bytes of the embedded resource called name (for example "Ringstill.png"),
-  // or an empty record. The bytes stay valid as long as the module is loaded.
-  virtual ResourceBytes Find(const char* name) const = 0;
+    // Any thread. The bytes of the embedded resource called name (for example "Ringstill.png"),
+    // or an empty record. The bytes stay valid as long as the module is loaded.
+    virtual ResourceBytes Find(const char* name) const = 0;
 };
 
 // Resource files larger than this are refused rather than read into memory.

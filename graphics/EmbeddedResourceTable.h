@@ -4,14 +4,13 @@
 
 #include <cstddef>
 
-namespace igraphics
-{
+namespace igraphics {
 
 struct EmbeddedResource
 {
-  const char* name; // file name, e.g. "Ringstill.png"
-  const unsigned char* data;
-  std::size_t size;
+    const char* name; // file name, e.g. "Ringstill.png"
+    const unsigned char* data;
+    std::size_t size;
 };
 
 extern const EmbeddedResource kEmbeddedResources[];

@@ -5,8 +5,7 @@
 
 #include "framework/IResourceLookup.h"
 
-namespace igraphics
-{
+namespace igraphics {
 
 // Any thread. The embedded bytes of name ("Roboto-Regular.ttf", "Ringstill.png"), compared
 // without regard to ASCII case as Windows resource names are; empty when there is none.

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace igraphics;
@@ -35,13 +36,19 @@ std::string Join(const char* folder, const char* name)
     return path;
 }
 
-std::string OutputPath(const char* name) { return Join(RINGSTILL_TEST_OUTPUT_DIR, name); }
-std::string ResourcePath(const char* name) { return Join(RINGSTILL_RESOURCES_DIR, name); }
+std::string OutputPath(const char* name)
+{
+    return Join(RINGSTILL_TEST_OUTPUT_DIR, name);
+}
+std::string ResourcePath(const char* name)
+{
+    return Join(RINGSTILL_RESOURCES_DIR, name);
+}
 
 bool Near(const IColor& a, const IColor& b, int tolerance)
 {
-    return std::abs(a.a - b.a) <= tolerance && std::abs(a.r - b.r) <= tolerance &&
-           std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+    return std::abs(a.a - b.a) <= tolerance && std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
+           std::abs(a.b - b.b) <= tolerance;
 }
 
 std::string Describe(const IColor& c)
@@ -104,8 +111,8 @@ protected:
         const IColor got = Pixel(x, y);
         if (Near(got, expected, tolerance))
             return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << Describe(got)
-                                             << ", expected " << Describe(expected);
+        return ::testing::AssertionFailure()
+               << "pixel (" << x << ", " << y << ") is " << Describe(got) << ", expected " << Describe(expected);
     }
 
     // Pixels in [x0, x1) x [y0, y1) that differ from the background.
@@ -147,10 +154,9 @@ protected:
 
     int CountChangedOutside(const IRECT& keep)
     {
-        return CountChanged(0, 0, kW, kH) - CountChanged(static_cast<int>(std::floor(keep.left)),
-                                                         static_cast<int>(std::floor(keep.top)),
-                                                         static_cast<int>(std::ceil(keep.right)),
-                                                         static_cast<int>(std::ceil(keep.bottom)));
+        return CountChanged(0, 0, kW, kH) -
+               CountChanged(static_cast<int>(std::floor(keep.left)), static_cast<int>(std::floor(keep.top)),
+                            static_cast<int>(std::ceil(keep.right)), static_cast<int>(std::ceil(keep.bottom)));
     }
 
     void Save(const char* name)
@@ -188,8 +194,8 @@ TEST_F(CairoRendererTest, FillRoundRectLeavesTheCornersOut)
 {
     r.FillRoundRect(kGold, IRECT(20, 20, 100, 80), 12.f);
     EXPECT_TRUE(PixelIs(60, 50, kGold));
-    EXPECT_TRUE(PixelIs(60, 20, kGold));  // middle of the top edge
-    EXPECT_TRUE(PixelIs(20, 50, kGold));  // middle of the left edge
+    EXPECT_TRUE(PixelIs(60, 20, kGold)); // middle of the top edge
+    EXPECT_TRUE(PixelIs(20, 50, kGold)); // middle of the left edge
     EXPECT_TRUE(PixelIs(20, 20, kBackground));
     EXPECT_TRUE(PixelIs(99, 79, kBackground));
     EXPECT_TRUE(PixelIs(24, 24, kGold, 60)); // inside the arc, partly covered at most at its rim
@@ -208,7 +214,7 @@ TEST_F(CairoRendererTest, FillCircleCoversItsDisc)
 {
     r.FillCircle(kBlue, 100.f, 75.f, 20.f);
     EXPECT_TRUE(PixelIs(100, 75, kBlue));
-    EXPECT_TRUE(PixelIs(100, 57, kBlue));  // 17.5 from the centre
+    EXPECT_TRUE(PixelIs(100, 57, kBlue)); // 17.5 from the centre
     EXPECT_TRUE(PixelIs(100, 53, kBackground));
     EXPECT_TRUE(PixelIs(84, 59, kBackground)); // the corner of the bounding square
     EXPECT_NEAR(InkArea(kBlue), 3.14159 * 20 * 20, 3.0);
@@ -219,8 +225,8 @@ TEST_F(CairoRendererTest, FillCircleCoversItsDisc)
 TEST_F(CairoRendererTest, StrokedRectIsAFrameCentredOnTheEdges)
 {
     r.DrawRect(kWhite, IRECT(20, 20, 80, 60), nullptr, 4.f);
-    EXPECT_TRUE(PixelIs(50, 19, kWhite));  // 2 outside the top edge
-    EXPECT_TRUE(PixelIs(50, 21, kWhite));  // 2 inside
+    EXPECT_TRUE(PixelIs(50, 19, kWhite)); // 2 outside the top edge
+    EXPECT_TRUE(PixelIs(50, 21, kWhite)); // 2 inside
     EXPECT_TRUE(PixelIs(18, 40, kWhite));
     EXPECT_TRUE(PixelIs(50, 40, kBackground));
     EXPECT_TRUE(PixelIs(50, 23, kBackground));
@@ -514,6 +520,23 @@ TEST(CairoRendererTargets, DrawsIntoACallersBufferAsPremultipliedArgb)
     EXPECT_EQ(r.TargetSurface(), nullptr);
 }
 
+TEST(CairoRendererTargets, DrawsIntoACallersOpaqueSurfaceAndReadsItBack)
+{
+    cairo_surface_t* window = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 20, 10);
+    CairoRenderer r;
+    ASSERT_TRUE(r.SetTargetSurface(window));
+    cairo_surface_destroy(window); // the renderer holds its own reference
+    ASSERT_TRUE(r.BeginFrame(1.f));
+    r.FillRect(kBackground, IRECT(0, 0, 20, 10));
+    const IBlend half(0.5f);
+    r.FillRect(kWhite, IRECT(10, 0, 20, 10), &half);
+    r.EndFrame();
+    EXPECT_EQ(r.TargetWidth(), 20);
+    EXPECT_TRUE(Near(r.ReadPixel(5, 5), kBackground, 0));
+    EXPECT_TRUE(Near(r.ReadPixel(15, 5), IColor(255, 147, 150, 156), 1));
+    EXPECT_TRUE(Near(r.ReadPixel(25, 5), COLOR_TRANSPARENT, 0)); // outside
+}
+
 TEST(CairoRendererTargets, WrittenPngReadsBackWithTheSameSizeAndPixels)
 {
     CairoRenderer r;
@@ -697,7 +720,8 @@ TEST_F(CairoRendererTest, EmbeddedLogoLoadsAtItsSizeAndDrawsIntoItsRectangle)
     EXPECT_GT(CountChanged(static_cast<int>(rect.left + 120 * sx), static_cast<int>(rect.top + 9 * sy),
                            static_cast<int>(rect.left + 130 * sx), static_cast<int>(rect.top + 15 * sy)),
               4);
-    const IColor ring = Pixel(static_cast<int>(rect.left + 125 * sx + 0.5f), static_cast<int>(rect.top + 12 * sy + 0.5f));
+    const IColor ring =
+        Pixel(static_cast<int>(rect.left + 125 * sx + 0.5f), static_cast<int>(rect.top + 12 * sy + 0.5f));
     EXPECT_GT(ring.b, ring.r + 60);
     // The word mark sits in the lower part: bright pixels around the logo's y = 160.
     EXPECT_GT(CountChanged(static_cast<int>(rect.left + 30 * sx), static_cast<int>(rect.top + 140 * sy),
@@ -811,6 +835,38 @@ TEST(EmbeddedResources, LookupPrefersTheEmbeddedCopyThenTriesTheFilePath)
 
     EXPECT_FALSE(LoadResourceBytes(&ModuleResources(), "No-Such-Font.ttf", storage).Found());
     EXPECT_FALSE(LoadResourceBytes(&ModuleResources(), RINGSTILL_RESOURCES_DIR, storage).Found()); // a folder
+}
+
+// --- Several renderers at once --------------------------------------------------------------
+
+// A snapshot may be drawn on a worker while the window draws on the UI thread: each has its
+// own renderer, but the fonts of both go through one FreeType library.
+TEST(CairoRendererConcurrency, RenderersOnTwoThreadsDrawTheSameTextAlike)
+{
+    auto draw = [](std::vector<IColor>& out) {
+        for (int round = 0; round < 20; ++round)
+        {
+            CairoRenderer r;
+            const ResourceBytes font = FindEmbeddedResource("Roboto-Regular.ttf");
+            if (!r.LoadFont("Roboto-Regular", font.data, font.size) || !r.CreateOffscreen(120, 30) ||
+                !r.BeginFrame(1.f))
+                return;
+            r.FillRect(kBackground, IRECT(0, 0, 120, 30));
+            r.DrawText(IText(15.f, kWhite), "Master Width", IRECT(0, 0, 120, 30));
+            r.EndFrame();
+            out.clear();
+            for (int y = 0; y < 30; ++y)
+                for (int x = 0; x < 120; ++x)
+                    out.push_back(r.ReadPixel(x, y));
+        }
+    };
+    std::vector<IColor> a;
+    std::vector<IColor> b;
+    std::thread other(draw, std::ref(b));
+    draw(a);
+    other.join();
+    ASSERT_EQ(a.size(), 120u * 30u);
+    EXPECT_TRUE(a == b);
 }
 
 // --- A picture of everything ------------------------------------------------------------------
