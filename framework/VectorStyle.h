@@ -62,6 +62,7 @@ struct VectorStyle
     IText valueText = kDefaultValueText;
 
     constexpr const IColor& GetColor(EVColor role) const { return colorSpec.Get(role); }
+    constexpr void SetColor(EVColor role, const IColor& c) { colorSpec.Set(role, c); }
     constexpr bool operator==(const VectorStyle&) const = default;
 };
 

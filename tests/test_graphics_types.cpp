@@ -153,7 +153,7 @@ TEST(VectorStyle, DefaultsAreTheToolkits)
 TEST(VectorStyle, AStyleChangedInOneRoleDiffersFromTheDefaultOnlyThere)
 {
     VectorStyle button = kDefaultStyle;
-    button.colorSpec.Set(kFG, COLOR_TRANSPARENT);
+    button.SetColor(kFG, COLOR_TRANSPARENT);
     button.roundness = 0.5f;
     EXPECT_NE(button, kDefaultStyle);
     EXPECT_EQ(button.GetColor(kFG), COLOR_TRANSPARENT);
