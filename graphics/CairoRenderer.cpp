@@ -261,7 +261,8 @@ IColor CairoRenderer::ReadPixel(int x, int y) const
     const int a = opaque ? 255 : static_cast<int>(px >> 24);
     if (a == 0)
         return COLOR_TRANSPARENT;
-    auto unpremultiply = [a](std::uint32_t c) { return static_cast<int>((c * 255 + a / 2) / a); };
+    // A caller's buffer may hold colour above its alpha, which premultiplied pixels cannot mean.
+    auto unpremultiply = [a](std::uint32_t c) { return std::min(255, static_cast<int>((c * 255 + a / 2) / a)); };
     return {a, unpremultiply((px >> 16) & 0xff), unpremultiply((px >> 8) & 0xff), unpremultiply(px & 0xff)};
 }
 
