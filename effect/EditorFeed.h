@@ -52,6 +52,9 @@ struct NotchCommand
     float c = 0.0f;
 };
 static_assert(sizeof(NotchCommand) == 20, "NotchCommand is 20 bytes");
+static_assert(offsetof(NotchCommand, slotIndex) == 4 && offsetof(NotchCommand, a) == 8
+                  && offsetof(NotchCommand, c) == 16,
+              "NotchCommand field offsets");
 
 static_assert(std::atomic<float>::is_always_lock_free, "peaks must be lock-free atomics");
 static_assert(std::atomic<std::int32_t>::is_always_lock_free, "indices must be lock-free atomics");

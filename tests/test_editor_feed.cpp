@@ -47,17 +47,6 @@ TEST(EditorFeedRecords, NotchViewIsSixteenBytesAndDefaultsToAFreeSlotWithQ25)
     EXPECT_EQ(q, 25.0f);
 }
 
-TEST(EditorFeedRecords, NotchCommandCarriesTypeSlotAndThreeValues)
-{
-    static_assert(offsetof(NotchCommand, type) == 0 && offsetof(NotchCommand, slotIndex) == 4
-                  && offsetof(NotchCommand, a) == 8 && offsetof(NotchCommand, b) == 12
-                  && offsetof(NotchCommand, c) == 16);
-    EXPECT_EQ(static_cast<int>(NotchCommandType::Add), 0);
-    EXPECT_EQ(static_cast<int>(NotchCommandType::Set), 1);
-    EXPECT_EQ(static_cast<int>(NotchCommandType::SetWidth), 2);
-    EXPECT_EQ(static_cast<int>(NotchCommandType::Remove), 3);
-}
-
 TEST(EditorFeedRecords, FreshFeedStartsEmptyWithNothingSelected)
 {
     EditorFeed feed;

@@ -274,15 +274,6 @@ TEST_F(NotchBankChain, EmptyBlockOnlyAdvancesTheRamp)
     EXPECT_NEAR(bank.slots[0].depth, -10.8f, 1e-5f);
 }
 
-TEST_F(NotchBankChain, CountsActiveSlots)
-{
-    EXPECT_EQ(CountActiveNotches(bank), 0);
-    PlaceSettled(2, 500.0f, -10.0f);
-    PlaceSettled(17, 5000.0f, -10.0f, 25.0f, false);
-    bank.slots[9].depth = -3.0f; // fading remains of nothing active do not count
-    EXPECT_EQ(CountActiveNotches(bank), 2);
-}
-
 // ---- Filter design --------------------------------------------------------
 
 using NotchBankFilter = NotchBankTest;
