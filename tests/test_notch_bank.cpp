@@ -668,6 +668,14 @@ TEST(NotchBankRealtime, NothingAllocatesOnceConfiguredWhileNotchesComeAndGo)
         signal[static_cast<std::size_t>(i)] = howl.At(i, kRate) + noise.Next(0.02f);
     std::vector<float> left(blockSize), right(blockSize);
 
+    {
+        // The counter does see this thread's allocations.
+        ringstill::test::AllocationScope probe;
+        std::vector<float> allocated(16);
+        volatile float* observed = allocated.data();
+        observed[0] = 1.0f;
+        ASSERT_GT(probe.Count(), 0u);
+    }
     int maxActive = 0;
     bool placedAutomatically = false;
     ringstill::test::AllocationScope scope;
