@@ -1,0 +1,308 @@
+#include "effect/FeedbackDetector.h"
+
+#include "effect/Fft.h"
+#include "effect/NotchBank.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace ringstill {
+
+namespace {
+
+// About 23.4 Hz per bin keeps the frame rate near 187 per second at any rate.
+constexpr double kTargetBinWidthHz = 23.4;
+constexpr int kMinAnalysisSize = 1024;
+constexpr int kMaxAnalysisSize = 16384;
+
+constexpr double kBandLowHz = 150.0;
+constexpr double kBandHighHz = 12000.0;
+
+// Sensitivity maps linearly between the 0 % and 100 % values.
+constexpr float kCandidateAt0 = 28.0f, kCandidateSlope = 16.0f;
+constexpr float kStrongAt0 = 120.0f, kStrongSlope = 65.0f;
+constexpr float kRiseLengthAt0 = 5.0f, kRiseLengthSlope = 2.0f;
+constexpr int kMinRiseLength = 2;
+constexpr float kRiseFactorAt0 = 1.8f;
+constexpr float kRiseFactorSlope = 1.8f - 1.35f; // 0.44999992847442627 in float
+static_assert(kRiseFactorSlope == 0.44999992847442627f, "rise slope is the float difference");
+
+constexpr float kMinMatchDistanceHz = 30.0f;
+constexpr float kMatchDistanceBins = 1.5f;
+
+// A peak is strong when it stands this far above the bins two away.
+constexpr float kStrongOverNeighbours = 8.0f;
+constexpr float kNeighbourFloor = 1e-9f;
+// Growth per frame that counts as rising (0.3 %).
+constexpr float kRiseStep = 1.003f;
+constexpr float kTrackSmoothing = 0.7f;
+constexpr float kNewFrequencyWeight = 0.3f;
+// A steady peak followed this long without being judged feedback is dropped.
+constexpr int kMaxTrackHits = 80;
+// Strong for this many hits counts as feedback.
+constexpr int kStrongHits = 7;
+// Frames without a match before a track ends.
+constexpr int kMaxMisses = 4;
+constexpr float kReusableDepthDb = 0.05f;
+
+void ResetTrack(FeedbackTrack& track)
+{
+    track = FeedbackTrack{};
+}
+
+void ResetAllTracks(NotchBank& bank)
+{
+    for (FeedbackTrack& track : bank.tracks)
+        ResetTrack(track);
+}
+
+// Index of the first active slot within distance of f, or -1.
+int SlotNear(const NotchBank& bank, float f, float distance)
+{
+    for (int i = 0; i < kMaxNotches; ++i)
+    {
+        const Notch& slot = bank.slots[static_cast<std::size_t>(i)];
+        if (slot.active && std::fabs(slot.frequency - f) < distance)
+            return i;
+    }
+    return -1;
+}
+
+// The slot a new automatic notch goes into, or -1 when every slot is manual.
+int SlotForNewNotch(const NotchBank& bank)
+{
+    for (int i = 0; i < kMaxNotches; ++i)
+    {
+        const Notch& slot = bank.slots[static_cast<std::size_t>(i)];
+        if (!slot.active && std::fabs(slot.depth) < kReusableDepthDb)
+            return i;
+    }
+    // Take over the automatic notch whose tone has gone unseen the longest.
+    int oldest = -1;
+    for (int i = 0; i < kMaxNotches; ++i)
+    {
+        const Notch& slot = bank.slots[static_cast<std::size_t>(i)];
+        if (slot.active && !slot.manual
+            && (oldest < 0 || slot.age > bank.slots[static_cast<std::size_t>(oldest)].age))
+            oldest = i;
+    }
+    return oldest;
+}
+
+void PlaceNotch(NotchBank& bank, float frequency, float matchDistance)
+{
+    if (SlotNear(bank, frequency, 2.0f * matchDistance) >= 0)
+        return;
+    const int index = SlotForNewNotch(bank);
+    if (index < 0)
+        return;
+    // Depth, coefficients and state stay: a taken-over slot ramps from its present cut.
+    Notch& slot = bank.slots[static_cast<std::size_t>(index)];
+    slot.active = true;
+    slot.frequency = frequency;
+    slot.q = bank.autoQ;
+    slot.manual = false;
+    slot.targetDepth = bank.autoCutDb;
+    slot.age = 0;
+}
+
+} // namespace
+
+int AnalysisSizeFor(double sampleRate)
+{
+    const double c = std::round(sampleRate / kTargetBinWidthHz);
+    int n = 1;
+    if (c >= 1.0)
+    {
+        double b = 1.0;
+        while (b * 2.0 <= c)
+            b *= 2.0;
+        // A tie goes to the smaller power of two.
+        n = static_cast<int>(std::min(c - b <= 2.0 * b - c ? b : 2.0 * b, 65536.0));
+    }
+    return std::clamp(n, kMinAnalysisSize, kMaxAnalysisSize);
+}
+
+SearchBand SearchBandFor(int analysisSize, double sampleRate)
+{
+    SearchBand band;
+    band.lo = std::max(2, static_cast<int>(analysisSize * kBandLowHz / sampleRate));
+    band.hi = std::min(analysisSize / 2 - 3, static_cast<int>(analysisSize * kBandHighHz / sampleRate));
+    return band;
+}
+
+DetectorThresholds ThresholdsFor(float s, float binWidthHz)
+{
+    DetectorThresholds t;
+    t.candidateFactor = kCandidateAt0 - kCandidateSlope * s;
+    t.strongFactor = kStrongAt0 - kStrongSlope * s;
+    t.riseLength = std::max(kMinRiseLength, static_cast<int>(std::lround(kRiseLengthAt0 - kRiseLengthSlope * s)));
+    t.riseFactor = kRiseFactorAt0 - kRiseFactorSlope * s;
+    t.matchDistanceHz = std::max(kMinMatchDistanceHz, kMatchDistanceBins * binWidthHz);
+    return t;
+}
+
+void FeedDetector(NotchBank& bank, float* samples, int n)
+{
+    const int size = bank.analysisSize;
+    const bool ready = size > 0 && bank.hopSize > 0
+                       && bank.analysisBuffer.size() == static_cast<std::size_t>(size)
+                       && bank.analysisFill >= 0 && bank.analysisFill < size;
+    float* buffer = bank.analysisBuffer.data();
+    for (int i = 0; i < n; ++i)
+    {
+        const float x = samples[i];
+        if (!std::isfinite(x))
+        {
+            // The filters get silence for it; the detector forgets every frame
+            // that would contain it, so a bad sample cannot look like a tone.
+            samples[i] = 0.0f;
+            bank.analysisFill = 0;
+            ResetAllTracks(bank);
+            continue;
+        }
+        if (!ready)
+            continue;
+        buffer[bank.analysisFill++] = x;
+        if (bank.analysisFill == size)
+        {
+            AnalyseFrame(bank);
+            const int keep = size - bank.hopSize;
+            std::memmove(buffer, buffer + bank.hopSize, static_cast<std::size_t>(keep) * sizeof(float));
+            bank.analysisFill = keep;
+        }
+    }
+}
+
+void AnalyseFrame(NotchBank& bank)
+{
+    const int size = bank.analysisSize;
+    const std::size_t half = static_cast<std::size_t>(size / 2);
+    if (size < 8 || bank.fftScratch.size() != static_cast<std::size_t>(size)
+        || bank.magnitudeScratch.size() != half || bank.window.size() != static_cast<std::size_t>(size)
+        || bank.analysisBuffer.size() != static_cast<std::size_t>(size))
+        return;
+
+    std::complex<float>* values = bank.fftScratch.data();
+    for (int j = 0; j < size; ++j)
+        values[j] = {bank.analysisBuffer[static_cast<std::size_t>(j)] * bank.window[static_cast<std::size_t>(j)], 0.0f};
+    ComputeFft(values, size);
+
+    float* mag = bank.magnitudeScratch.data();
+    for (std::size_t k = 0; k < half; ++k)
+    {
+        const float re = values[k].real();
+        const float im = values[k].imag();
+        mag[k] = std::sqrt(re * re + im * im);
+    }
+    if (bank.spectrum.size() == half)
+        std::copy(mag, mag + half, bank.spectrum.begin());
+
+    const SearchBand band = SearchBandFor(size, bank.sampleRate);
+    if (band.hi < band.lo)
+        return;
+
+    float sum = 0.0f;
+    for (int k = band.lo; k <= band.hi; ++k)
+        sum += mag[k];
+    const float m = sum / static_cast<float>(band.hi - band.lo + 1);
+    if (m <= 0.0f)
+        return; // digital silence: nothing ages, nothing changes
+
+    const DetectorThresholds t = ThresholdsFor(bank.sensitivity, bank.binWidthHz);
+    const float d = t.matchDistanceHz;
+
+    for (FeedbackTrack& track : bank.tracks)
+        if (track.active)
+            track.misses += 1;
+    for (Notch& slot : bank.slots)
+        if (slot.active)
+            slot.age += 1;
+
+    for (int k = band.lo; k <= band.hi; ++k)
+    {
+        const float level = mag[k];
+        if (!(level > mag[k - 1] && level >= mag[k + 1] && level > t.candidateFactor * m))
+            continue;
+
+        // Parabolic interpolation of the peak between bins.
+        const float curvature = mag[k - 1] - 2.0f * level + mag[k + 1];
+        const float offset = curvature == 0.0f ? 0.0f : 0.5f * (mag[k - 1] - mag[k + 1]) / curvature;
+        const float f = (static_cast<float>(k) + offset) * bank.binWidthHz;
+
+        const bool strong = level > kStrongOverNeighbours * ((mag[k - 2] + mag[k + 2]) * 0.5f + kNeighbourFloor)
+                            && level > t.strongFactor * m;
+
+        // A peak at an existing notch only keeps that notch alive.
+        const int near = SlotNear(bank, f, 2.0f * d);
+        if (near >= 0)
+        {
+            bank.slots[static_cast<std::size_t>(near)].age = 0;
+            continue;
+        }
+
+        FeedbackTrack* match = nullptr;
+        for (FeedbackTrack& track : bank.tracks)
+            if (track.active && std::fabs(track.frequency - f) < d)
+            {
+                match = &track;
+                break;
+            }
+        if (match == nullptr)
+        {
+            for (FeedbackTrack& track : bank.tracks)
+                if (!track.active)
+                {
+                    track.active = true;
+                    track.frequency = f;
+                    track.hits = 1;
+                    track.misses = 0;
+                    track.lastLevel = level;
+                    track.riseBase = level;
+                    track.riseCount = 0;
+                    break;
+                }
+            continue; // with every track in use the peak is ignored
+        }
+
+        FeedbackTrack& track = *match;
+        track.hits += 1;
+        track.misses = 0;
+        track.frequency = kTrackSmoothing * track.frequency + kNewFrequencyWeight * f;
+        if (level > kRiseStep * track.lastLevel)
+        {
+            if (track.riseCount == 0)
+                track.riseBase = track.lastLevel;
+            track.riseCount += 1;
+        }
+        else
+        {
+            track.riseCount = 0;
+        }
+        track.lastLevel = level;
+
+        const bool feedback = (track.riseCount >= t.riseLength && level >= t.riseFactor * track.riseBase)
+                              || (strong && track.hits > kStrongHits);
+        if (!feedback)
+        {
+            if (track.hits > kMaxTrackHits)
+                ResetTrack(track);
+            continue;
+        }
+        if (!bank.hold)
+            PlaceNotch(bank, track.frequency, d);
+        ResetTrack(track);
+    }
+
+    for (FeedbackTrack& track : bank.tracks)
+        if (track.active && track.misses > kMaxMisses)
+            ResetTrack(track);
+
+    if (!bank.hold)
+        for (Notch& slot : bank.slots)
+            if (slot.active && !slot.manual && slot.age > bank.releaseFrames)
+                slot.targetDepth = 0.0f;
+}
+
+} // namespace ringstill

@@ -1,0 +1,96 @@
+// One channel's notch bank: 20 peaking-cut slots, output gain and soft clip,
+// plus the detector's buffers and tracks, so one record holds everything a
+// channel needs for feedback suppression. The signal is single precision; each
+// filter computes in double. Owned and run by the audio thread; the editor
+// reaches it only through the EditorFeed (commands in, views out).
+#pragma once
+
+#include "effect/EditorFeed.h"
+#include "effect/FeedbackDetector.h"
+
+#include <array>
+#include <complex>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace ringstill {
+
+inline constexpr int kMaxNotches = 20;
+
+enum class NotchKind
+{
+    Free,
+    Auto,
+    Manual,
+};
+
+struct Notch
+{
+    bool active = false;
+    float frequency = 0.0f;   // Hz
+    float depth = 0.0f;       // current cut, dB, ramps toward targetDepth
+    float targetDepth = 0.0f; // -40..0 dB; 0 releases the slot
+    std::int32_t age = 0;     // analysis frames since the detector last saw its tone
+    float q = 25.0f;
+    bool manual = false;
+    double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
+    double z1 = 0.0, z2 = 0.0;
+};
+
+NotchKind KindOf(const Notch& notch);
+
+struct NotchBank
+{
+    std::int32_t analysisSize = 0;
+    std::int32_t hopSize = 0;
+    double sampleRate = 0.0;
+    float binWidthHz = 0.0f;
+    std::int32_t analysisFill = 0;
+    std::int32_t releaseFrames = 0;
+
+    // Per-block settings, written by the effect before every block.
+    float sensitivity = 0.5f;
+    float autoCutDb = -18.0f;
+    float autoQ = 25.0f;
+    float outputGain = 1.0f;
+    float trimDb = 0.0f;
+    float widthScale = 1.0f;
+    bool hold = false;
+
+    std::vector<float> analysisBuffer; // N
+    std::vector<float> window;         // N
+    std::vector<float> spectrum;       // N/2, magnitudes of the last frame
+    std::array<Notch, kMaxNotches> slots{};
+    std::array<FeedbackTrack, kMaxTracks> tracks{};
+
+    // Frame scratch, sized once by ConfigureBank so the audio thread never allocates.
+    std::vector<std::complex<float>> fftScratch;   // N
+    std::vector<float> magnitudeScratch;           // N/2
+};
+
+// Setup (not the audio thread): derives the analysis sizes from the rate
+// (48000 when the rate is not a positive number), sizes and clears the
+// buffers, computes the window and returns every slot and track to its
+// initial state.
+void ConfigureBank(NotchBank& bank, double sampleRate);
+
+// Audio thread: never blocks, never allocates. Detector, one filter update,
+// then every sample through the active slots, the gain and the soft clip.
+// With n <= 0 only the filter update runs.
+void ProcessBankBlock(NotchBank& bank, float* samples, int n);
+
+// Audio thread: one depth ramp step per slot and the filter redesign.
+void UpdateNotchFilters(NotchBank& bank);
+
+// Number of slots with active set.
+int CountActiveNotches(const NotchBank& bank);
+
+// Audio thread: drains the command ring into every bank, in channel order.
+void ApplyNotchCommands(EditorFeed& feed, std::span<NotchBank> banks);
+
+// Audio thread: publishes channel 0's spectrum and slots; skips the block when
+// the editor holds viewLock. Allocates only when the views change size.
+void PublishEditorView(EditorFeed& feed, std::span<const NotchBank> banks);
+
+} // namespace ringstill
