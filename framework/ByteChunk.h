@@ -31,7 +31,10 @@ public:
         try
         {
             const auto* p = static_cast<const std::uint8_t*>(data);
-            bytes.insert(bytes.end(), p, p + size);
+            // resize + copy rather than a range insert, which g++ 12 misreads at -O3.
+            const std::size_t old = bytes.size();
+            bytes.resize(old + static_cast<std::size_t>(size));
+            std::memcpy(bytes.data() + old, p, static_cast<std::size_t>(size));
         }
         catch (const std::bad_alloc&)
         {

@@ -118,6 +118,15 @@ ByteChunk ChunkOf(const TestPlugin& plugin)
 class PluginBaseTest : public ::testing::Test
 {
 protected:
+    // Every index the tests use is valid; a missing parameter ends the test run.
+    IParam& Param(int index)
+    {
+        IParam* p = plugin.GetParam(index);
+        if (p == nullptr)
+            std::abort();
+        return *p;
+    }
+
     TestPlugin plugin;
 };
 
@@ -129,7 +138,7 @@ TEST_F(PluginBaseTest, AFreshPluginHasTenParametersAtTheirDefaults)
 {
     ASSERT_EQ(plugin.NParams(), 10);
     for (int i = 0; i < kNumTestParams; ++i)
-        EXPECT_DOUBLE_EQ(plugin.GetParam(i)->CurrentValue(), kDefaults[i]) << i;
+        EXPECT_DOUBLE_EQ(Param(i).CurrentValue(), kDefaults[i]) << i;
     EXPECT_EQ(plugin.GetParam(10), nullptr);
     EXPECT_EQ(plugin.GetParam(-1), nullptr);
 }
@@ -216,14 +225,14 @@ TEST_F(PluginBaseTest, ACompleteChunkRestoresEveryValueAndReturnsTheEndPosition)
 TEST_F(PluginBaseTest, AFortyByteChunkRestoresTheFirstFiveAndReportsShortData)
 {
     for (int i = 5; i < kNumTestParams; ++i)
-        plugin.GetParam(i)->StoreNormalised(1.0);
+        Param(i).StoreNormalised(1.0);
     ByteChunk chunk;
     PutDoubles(chunk, {10, -30, 40, 5, 1.5});
     EXPECT_EQ(plugin.UnserializeParams(chunk, 0), -1);
     EXPECT_DOUBLE_EQ(plugin.GetParam(kSensitivity)->CurrentValue(), 10);
     EXPECT_DOUBLE_EQ(plugin.GetParam(kMasterWidth)->CurrentValue(), 1.5);
     for (int i = 5; i < kNumTestParams; ++i)
-        EXPECT_DOUBLE_EQ(plugin.GetParam(i)->CurrentNormalised(), 1.0) << "parameter " << i << " kept its value";
+        EXPECT_DOUBLE_EQ(Param(i).CurrentNormalised(), 1.0) << "parameter " << i << " kept its value";
 }
 
 TEST_F(PluginBaseTest, EveryRestoreAnnouncesAllParametersAsAPresetRecall)
@@ -257,7 +266,7 @@ TEST_F(PluginBaseTest, NonFiniteValuesInAChunkNeverReachAParameter)
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     for (int i = 0; i < kNumTestParams; ++i)
-        plugin.GetParam(i)->StoreNormalised(0.9);
+        Param(i).StoreNormalised(0.9);
     ByteChunk chunk;
     PutDoubles(chunk, {nan, inf, -inf, nan, nan, nan, nan, nan, nan, nan});
     EXPECT_EQ(plugin.UnserializeParams(chunk, 0), 80);
@@ -311,10 +320,10 @@ TEST_F(PluginBaseTest, TheOnlyPresetIsDefaultHoldingTheDefaults)
 TEST_F(PluginBaseTest, LoadingPresetZeroRestoresTheDefaultsAndRefreshesTheEditor)
 {
     for (int i = 0; i < kNumTestParams; ++i)
-        plugin.GetParam(i)->StoreNormalised(0.1);
+        Param(i).StoreNormalised(0.1);
     EXPECT_TRUE(plugin.LoadPreset(0));
     for (int i = 0; i < kNumTestParams; ++i)
-        EXPECT_DOUBLE_EQ(plugin.GetParam(i)->CurrentValue(), kDefaults[i]);
+        EXPECT_DOUBLE_EQ(Param(i).CurrentValue(), kDefaults[i]);
     ASSERT_EQ(plugin.sentToEditor.size(), 10u);
     EXPECT_EQ(plugin.sentToEditor[1].index, kAutoCut);
     EXPECT_DOUBLE_EQ(plugin.sentToEditor[1].value, plugin.GetParam(kAutoCut)->GetDefaultNormalised());
@@ -418,7 +427,7 @@ TEST_F(PluginBaseTest, PushingAllParametersSendsEachNormalisedValueInOrder)
     for (int i = 0; i < kNumTestParams; ++i)
     {
         EXPECT_EQ(plugin.hostEdits[std::size_t(i)].index, i);
-        EXPECT_DOUBLE_EQ(plugin.hostEdits[std::size_t(i)].value, plugin.GetParam(i)->CurrentNormalised());
+        EXPECT_DOUBLE_EQ(plugin.hostEdits[std::size_t(i)].value, Param(i).CurrentNormalised());
     }
 }
 
