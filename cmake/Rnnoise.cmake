@@ -41,6 +41,14 @@ target_include_directories(ringstill_rnnoise SYSTEM PRIVATE ${RINGSTILL_RNNOISE_
 target_include_directories(ringstill_rnnoise PUBLIC ${PROJECT_SOURCE_DIR})
 set_target_properties(ringstill_rnnoise PROPERTIES C_STANDARD 11 C_STANDARD_REQUIRED ON)
 
+# The generated C includes <alloca.h>, which mingw-w64 does not have; it keeps alloca in <malloc.h>.
+include(CheckIncludeFile)
+check_include_file(alloca.h RINGSTILL_HAVE_ALLOCA_H)
+if(NOT RINGSTILL_HAVE_ALLOCA_H)
+  file(WRITE ${RINGSTILL_RNNOISE_GEN_DIR}/shim/alloca.h "#pragma once\n#include <malloc.h>\n")
+  target_include_directories(ringstill_rnnoise SYSTEM PRIVATE ${RINGSTILL_RNNOISE_GEN_DIR}/shim)
+endif()
+
 target_compile_definitions(ringstill_rnnoise PRIVATE
   # Bounds checks in code, no guard pages, no signal handlers, a call-depth limit instead.
   WASM_RT_MEMCHECK_SIGNAL_HANDLER=0
