@@ -15,7 +15,6 @@
 
 #include "rnnoise_wasm.h"
 
-#include <math.h>
 #include <setjmp.h>
 #include <stdint.h>
 #include <stdlib.h>

@@ -372,6 +372,7 @@ TEST_F(NoNoise, ProcessingAllocatesNothingAtAnyAmount)
     for (double fs : {48000.0, 44100.0, 96000.0})
     {
         Configure(fs, 2, 512);
+        const std::size_t denoiserBytes = DenoiserMemoryBytes(stage.channels[0].denoiser.get());
         std::vector<float> x = NoisySpeech(512, fs);
         for (float amount : {0.0f, 0.5f, 1.0f})
         {
@@ -382,6 +383,10 @@ TEST_F(NoNoise, ProcessingAllocatesNothingAtAnyAmount)
                     stage.ProcessNoNoise(x.data(), block % 3 == 0 ? 512 : 100, channel);
             EXPECT_EQ(scope.Count(), 0u) << fs << " " << amount;
         }
+        // Nor does the denoiser's own memory grow.
+        EXPECT_EQ(DenoiserMemoryBytes(stage.channels[0].denoiser.get()), denoiserBytes);
+        EXPECT_EQ(DenoiserRefusedGrowth(stage.channels[0].denoiser.get()), 0u);
+        EXPECT_GT(stage.channels[0].framesDenoised, 0u);
     }
 }
 
