@@ -83,20 +83,6 @@ TEST_F(NoReverb, PreparationBuildsTheWindowAndItsOverlapNormaliser)
     EXPECT_EQ(channel->sampleRate, 48000.0);
 }
 
-TEST_F(NoReverb, PreparationClearsEveryBuffer)
-{
-    channel->Prepare(48000.0);
-    channel->amount = 1.0f;
-    (void)Run(*channel, test::WhiteNoise(3000, 0.2, 1));
-    channel->Prepare(48000.0);
-    EXPECT_EQ(channel->outputCount, 0);
-    EXPECT_EQ(channel->writeIndex, 0);
-    EXPECT_EQ(channel->hopCounter, 0);
-    EXPECT_TRUE(std::all_of(channel->average.begin(), channel->average.end(), [](float v) { return v == 0.0f; }));
-    EXPECT_TRUE(std::all_of(channel->accumulator.begin(), channel->accumulator.end(), [](float v) { return v == 0.0f; }));
-    EXPECT_TRUE(std::all_of(channel->inputRing.begin(), channel->inputRing.end(), [](float v) { return v == 0.0f; }));
-}
-
 // --- timing ------------------------------------------------------------------------
 
 TEST_F(NoReverb, TheFirst127OutputSamplesAreZero)
@@ -204,25 +190,6 @@ TEST_F(NoReverb, AToneBurstAfterSilencePassesAtItsStartAndIsCutOnceSteady)
 }
 
 // --- state and input --------------------------------------------------------------------
-
-TEST_F(NoReverb, ResumingContinuesFromTheHeldState)
-{
-    // While off the effect does not call the channel at all; when the amount
-    // comes back the output continues from the held rings.
-    const std::vector<float> x = test::WhiteNoise(3000, 0.3, 4);
-    auto continuous = Fresh(1.0f);
-    auto paused = Fresh(1.0f);
-    const std::vector<float> first(x.begin(), x.begin() + 1700), second(x.begin() + 1700, x.end());
-    std::vector<float> expected = Run(*continuous, x);
-    std::vector<float> y = Run(*paused, first);
-    paused->amount = 0.0f; // switched off: nothing runs, the state stands
-    const int heldCount = paused->outputCount;
-    EXPECT_GT(heldCount, 0);
-    paused->amount = 1.0f;
-    const std::vector<float> after = Run(*paused, second);
-    y.insert(y.end(), after.begin(), after.end());
-    EXPECT_EQ(y, expected);
-}
 
 TEST_F(NoReverb, NonFiniteInputCountsAsSilenceAndDoesNotPoisonTheState)
 {
