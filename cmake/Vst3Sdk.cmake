@@ -37,7 +37,7 @@ target_link_libraries(ringstill_vst3sdk PUBLIC Threads::Threads)
 
 # The interface identifiers the subset declares but never defines (the editor view, its frame,
 # content scaling, the Linux run loop). Our own file; the SDK's own sources need them to link.
-add_library(ringstill_vst3iids STATIC ${PROJECT_SOURCE_DIR}/vst3/Vst3Iids.cpp)
+add_library(ringstill_vst3iids STATIC ${CMAKE_CURRENT_LIST_DIR}/../vst3/Vst3Iids.cpp)
 target_include_directories(ringstill_vst3iids SYSTEM PUBLIC ${_sdk})
 target_compile_definitions(ringstill_vst3iids PUBLIC RELEASE=1)
 set_target_properties(ringstill_vst3iids PROPERTIES

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace Steinberg;
@@ -177,6 +178,51 @@ TEST(Vst3Module, ExportsNoSymbolBesideItsEntryPoints)
     EXPECT_EQ(module->Symbol("InitDll"), nullptr);
     EXPECT_EQ(module->Symbol("_ZN9Steinberg7FObject6addRefEv"), nullptr);
     EXPECT_EQ(module->Symbol("_ZN9Steinberg8FUnknown3iidE"), nullptr);
+}
+
+TEST(Vst3ModuleConcurrency, ThreadsEnteringTakingTheFactoryAndCreatingAtOnceStayBalanced)
+{
+    auto module = LoadFixture();
+    ASSERT_NE(module, nullptr);
+    using GetFactory = IPluginFactory* (PLUGIN_API*)();
+    auto getFactory = reinterpret_cast<GetFactory>(module->Symbol("GetPluginFactory"));
+    ASSERT_NE(getFactory, nullptr);
+    TUID cid;
+    std::memcpy(cid, kFixtureClassId.data(), 16);
+
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 25;
+    std::vector<int> created(kThreads, 0);
+    std::vector<int> destroyed(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < kRounds; ++round)
+            {
+                module->CallEntry();
+                IPluginFactory* factory = getFactory();
+                void* obj = nullptr;
+                if (factory->createInstance(cid, IComponent::iid, &obj) == kResultOk && obj != nullptr)
+                {
+                    ++created[static_cast<size_t>(t)];
+                    if (static_cast<IComponent*>(obj)->release() == 0)
+                        ++destroyed[static_cast<size_t>(t)];
+                }
+                factory->release();
+                module->CallExit();
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int t = 0; t < kThreads; ++t)
+    {
+        EXPECT_EQ(created[static_cast<size_t>(t)], kRounds);
+        EXPECT_EQ(destroyed[static_cast<size_t>(t)], kRounds);
+    }
+    // Every thread's entries were matched: only the load's own entry is left.
+    EXPECT_TRUE(module->CallExit());
+    EXPECT_FALSE(module->CallExit());
+    EXPECT_TRUE(module->CallEntry());
 }
 
 // ---------------------------------------------------------------- factory and class information
