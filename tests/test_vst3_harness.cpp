@@ -547,6 +547,15 @@ TEST_F(Vst3Harness, ALatencyChangeRestartsTheComponentFromProcess)
     EXPECT_EQ(handler->Count(HandlerCall::kRestartComponent), 1u);
 }
 
+TEST_F(Vst3Harness, TheAllocationCounterSeesAllocationsInsideTheModule)
+{
+    // Otherwise the allocation-free check below would prove nothing.
+    ringstill::test::AllocationScope scope;
+    auto another = NewInstance();
+    ASSERT_NE(another, nullptr);
+    EXPECT_GT(scope.Count(), 0u);
+}
+
 TEST_F(Vst3Harness, ProcessAllocatesNothingEvenWhenTheLatencyChanges)
 {
     ProcessBuffers buffers(kSample32, {2, 1}, {2}, kMaxBlock);
