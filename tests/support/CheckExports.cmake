@@ -1,0 +1,21 @@
+# Fails unless the dynamic symbols a binary defines are exactly EXPECTED (a ;-list).
+# Usage: cmake -DNM=nm -DBINARY=path -DEXPECTED="a;b" -P CheckExports.cmake
+execute_process(COMMAND ${NM} -D --defined-only ${BINARY}
+  OUTPUT_VARIABLE listing RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${NM} failed on ${BINARY}")
+endif()
+string(REPLACE "\n" ";" lines "${listing}")
+set(found "")
+foreach(line ${lines})
+  if(line MATCHES "^[0-9a-fA-F]* +[A-Za-z] +([^ @]+)")
+    list(APPEND found ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+list(SORT found)
+set(expected ${EXPECTED})
+list(SORT expected)
+if(NOT found STREQUAL expected)
+  message(FATAL_ERROR "exported: ${found}\nexpected: ${expected}")
+endif()
+message(STATUS "exports: ${found}")
