@@ -14,7 +14,7 @@ constexpr int kMaxPopupItems = 128;
 constexpr float kTooltipTextSize = 13.f;
 constexpr float kTooltipPad = 5.f;
 constexpr float kTooltipOffset = 18.f; // below the pointer, clear of the cursor's arrow
-constexpr IColor kTooltipBackground{245, 255, 255, 225};
+constexpr IColor kTooltipBackground{255, 255, 255, 225};
 constexpr IColor kTooltipFrame{255, 90, 90, 90};
 constexpr IColor kTooltipText{255, 20, 20, 20};
 // Strokes and anti-aliased edges reach a little beyond a control's rectangle.
@@ -771,7 +771,7 @@ void IGraphics::DrawTooltip(IGraphicsRenderer& renderer)
         return;
     renderer.FillRect(kTooltipBackground, mTooltipRect);
     renderer.DrawRect(kTooltipFrame, mTooltipRect.GetPadded(-0.5f), nullptr, 1.f);
-    renderer.DrawText(TooltipStyle(), tip, mTooltipRect.GetPadded(-kTooltipPad, 0.f, -kTooltipPad, 0.f));
+    renderer.DrawText(TooltipStyle(), tip, mTooltipRect.GetPadded(kTooltipPad, 0.f, -kTooltipPad, 0.f));
 }
 
 // --- Size and scale ---------------------------------------------------------------------------

@@ -110,7 +110,7 @@ void IPopupMenu::Draw(IGraphicsRenderer& g) const
             g.PathLineTo(cx + 5.f, cy - 4.5f);
             g.PathStroke(textColor, 2.f);
         }
-        g.DrawText(RowText(textColor), Item(i).c_str(), row.GetPadded(-kCheckWidth, 0.f, -6.f, 0.f));
+        g.DrawText(RowText(textColor), Item(i).c_str(), row.GetPadded(kCheckWidth, 0.f, -6.f, 0.f));
     }
 }
 

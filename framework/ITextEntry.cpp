@@ -138,7 +138,7 @@ void ITextEntry::Draw(IGraphicsRenderer& g) const
         return;
     g.FillRect(mStyle.textEntryBGColor, mRect);
     g.DrawRect(mStyle.textEntryFGColor, mRect.GetPadded(-0.5f), nullptr, 1.f);
-    const IRECT inner = mRect.GetPadded(-kTextInset, 0.f, -kTextInset, 0.f);
+    const IRECT inner = mRect.GetPadded(kTextInset, 0.f, -kTextInset, 0.f);
     g.PushClip(mRect);
     const IRECT box = g.MeasureText(mStyle, mText.c_str(), inner);
     if (mAllSelected)

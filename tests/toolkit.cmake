@@ -7,6 +7,7 @@ foreach(src ${RINGSTILL_TOOLKIT_TESTS})
     target_link_libraries(${name} PRIVATE ringstill_graphics)
     set(RINGSTILL_TOOLKIT_TEST_OUTPUT ${PROJECT_BINARY_DIR}/test-output/toolkit)
     file(MAKE_DIRECTORY ${RINGSTILL_TOOLKIT_TEST_OUTPUT})
-    target_compile_definitions(${name} PRIVATE RINGSTILL_TEST_OUTPUT_DIR="${RINGSTILL_TOOLKIT_TEST_OUTPUT}")
+    target_compile_definitions(${name} PRIVATE RINGSTILL_TEST_OUTPUT_DIR="${RINGSTILL_TOOLKIT_TEST_OUTPUT}"
+      RINGSTILL_RESOURCES_DIR="${PROJECT_SOURCE_DIR}/resources")
   endif()
 endforeach()
