@@ -8,6 +8,18 @@
 // PixelWidth() x PixelHeight() pixels (editor size x draw scale x screen scale); the window
 // passes mouse positions in those pixels and the context converts them.
 //
+// A window's life with its context:
+//   open    context.SetPlatformWindow(this); make the native window PixelWidth() x PixelHeight()
+//   timer   every 10..33 ms on the UI thread: iplug::PumpTimers() (the idle tick), then
+//           if (context.Tick()) blit(context.Draw(renderer)), the renderer drawing into the back
+//           buffer (CairoRenderer::SetTargetBuffer); an expose redraws with Draw(renderer, true)
+//   mouse   OnMouseDown / OnMouseUp / OnMouseDrag (moves with a button held) / OnMouseOver
+//           (moves without) / OnMouseWheel / OnMouseOut (the pointer left); a second press within
+//           the double-click time is sent as OnMouseDblClick instead of OnMouseDown
+//   keys    OnKeyDown / OnKeyUp with the toolkit's key codes; false means "not handled"
+//   size    WindowResized below; the host's content scale goes to SetScreenScale
+//   close   context.SetPlatformWindow(nullptr) before the window goes
+//
 // Owned by whoever opened the window (the VST 3 view); the context keeps a plain pointer that the
 // window clears before it goes. UI thread only.
 

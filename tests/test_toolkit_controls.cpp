@@ -517,3 +517,60 @@ TEST_F(ControlsTest, ADisabledCaptionDoesNotPrompt)
     Click(310, 10);
     EXPECT_FALSE(ui.IsTextEntryOpen());
 }
+
+TEST_F(ControlsTest, TheTextFieldTakesAndRemovesWholeUtf8Characters)
+{
+    Add<ICaptionControl>(IRECT(300, 0, 360, 20), kParamGain);
+    Click(310, 10);
+    ui.OnKeyDown(0, 0, IKeyPress("\xC3\xA9", 0)); // é
+    ui.OnKeyDown(0, 0, IKeyPress("x", 'X'));
+    EXPECT_EQ(ui.GetTextEntry().Text(), "\xC3\xA9x");
+    ui.OnKeyDown(0, 0, IKeyPress("", kVK_LEFT));
+    ui.OnKeyDown(0, 0, IKeyPress("", kVK_BACK));
+    EXPECT_EQ(ui.GetTextEntry().Text(), "x") << "both bytes of the character went";
+    EXPECT_FALSE(ui.OnKeyDown(0, 0, IKeyPress("c", 'C', false, true))) << "shortcuts are left to the host";
+    ui.OnKeyDown(0, 0, IKeyPress("", kVK_ESCAPE));
+}
+
+TEST_F(ControlsTest, ThePopupFollowsThePointerAndEnterTakesTheHighlightedEntry)
+{
+    Add<ICaptionControl>(IRECT(300, 0, 360, 20), kParamMode);
+    Click(310, 10);
+    ASSERT_TRUE(ui.IsPopupMenuOpen());
+    const IRECT low = ui.GetPopupMenu().RowRect(0);
+    ui.OnMouseOverEditor(low.MW(), low.MH(), {});
+    EXPECT_EQ(ui.GetPopupMenu().Highlighted(), 0);
+    ui.OnKeyDown(0, 0, IKeyPress("", kVK_RETURN));
+    EXPECT_DOUBLE_EQ(plugin.GetParam(kParamMode)->CurrentValue(), 0.0);
+}
+
+namespace {
+
+class KeyProbe : public ProbeControl
+{
+public:
+    using ProbeControl::ProbeControl;
+    bool OnKeyDown(float, float, const IKeyPress& key) override
+    {
+        keys.push_back(key.vk);
+        return key.vk == kVK_UP;
+    }
+    std::vector<int> keys;
+};
+
+} // namespace
+
+TEST_F(ControlsTest, KeysGoToTheControlUnderThePointerFirst)
+{
+    auto* probe = Add<KeyProbe>(IRECT(0, 0, 100, 100));
+    bool handlerCalled = false;
+    ui.SetKeyHandlerFunc([&](const IKeyPress&, bool) {
+        handlerCalled = true;
+        return true;
+    });
+    EXPECT_TRUE(ui.OnKeyDown(50, 50, IKeyPress("", kVK_UP)));
+    EXPECT_FALSE(handlerCalled);
+    EXPECT_TRUE(ui.OnKeyDown(50, 50, IKeyPress("", kVK_DOWN)));
+    EXPECT_TRUE(handlerCalled) << "what the control leaves goes to the handler";
+    EXPECT_EQ(probe->keys, (std::vector<int>{kVK_UP, kVK_DOWN}));
+}
