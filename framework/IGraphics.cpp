@@ -233,7 +233,8 @@ bool IGraphics::Tick(TimePoint now)
     if (mCornerResizer)
         mCornerResizer->AdvanceAnimation(now);
 
-    if (mTooltipsEnabled && !mTooltipShown && mMouseOver && mMouseOver->GetTooltip()[0] != '\0' && !mCapture
+    if (mTooltipsEnabled && !mTooltipShown && mMouseOver && !mMouseOver->IsHidden()
+        && mMouseOver->GetTooltip()[0] != '\0' && !mCapture
         && !mTextEntry.IsOpen() && !mPopupMenu.IsOpen()
         && now - mLastMove >= std::chrono::milliseconds(kTooltipDelayMs))
     {
