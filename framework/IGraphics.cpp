@@ -240,7 +240,8 @@ bool IGraphics::Tick(TimePoint now)
     {
         const IText style = TooltipStyle();
         const char* tip = mMouseOver->GetTooltip();
-        const float textW = mRenderer ? mRenderer->MeasureText(style, tip).W() : 0.55f * style.size * float(std::string(tip).size());
+        const float textW = mRenderer ? mRenderer->MeasureText(style, tip).W()
+                                      : 0.55f * style.size * float(std::string(tip).size());
         const float w = textW + 2.f * kTooltipPad;
         const float h = style.size + 2.f * kTooltipPad;
         float left = mMouseX;
