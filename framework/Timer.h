@@ -7,9 +7,8 @@
 // running callback to finish. A callback may stop or create timers itself.
 //
 // Windows: each timer is a system timer without a window (SetTimer), ticked by the
-// message loop of the thread that created it. Stop it on that thread too: from
-// another thread the system may keep posting its messages, which then find no timer
-// in the list and do nothing.
+// message loop of the thread that created it. It may be stopped on any thread; a
+// system timer stopped elsewhere ends at its creator thread's next tick.
 // Linux: VST 3 hosts hand the plug-in their run loop only through an open editor
 // view, so no system timer exists; the view's run-loop handler calls PumpTimers()
 // every 20 ms on the UI thread (tests call it by hand).

@@ -1,6 +1,10 @@
 // Windows timers: system timers without a window. The system identifies a timer by
-// the id SetTimer returned; the callback looks it up in the process-wide list under
-// the list's critical section and runs it while holding that lock.
+// the id SetTimer returned, and that id is only unique on the thread that created the
+// timer (wine hands every thread the same first id), so the callback looks a timer up
+// by thread and id in the process-wide list under the list's critical section and runs
+// it while holding that lock. KillTimer only reaches the calling thread's timers: a
+// timer stopped on another thread leaves its system timer to the creator's thread,
+// whose next tick finds no timer in the list and kills it there.
 #include "framework/Timer.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -58,6 +62,7 @@ public:
         systemId = ::SetTimer(nullptr, 0, UINT(periodMs), &TimerProc);
         if (systemId == 0)
             return false;
+        threadId = ::GetCurrentThreadId();
         list.timers.push_back(this);
         return true;
     }
@@ -68,7 +73,9 @@ public:
         ListGuard guard(list);
         if (systemId == 0)
             return;
-        ::KillTimer(nullptr, systemId);
+        // From another thread the same id may name one of that thread's own timers.
+        if (threadId == ::GetCurrentThreadId())
+            ::KillTimer(nullptr, systemId);
         auto it = std::find(list.timers.begin(), list.timers.end(), this);
         if (it != list.timers.end())
             list.timers.erase(it);
@@ -80,12 +87,13 @@ public:
     Callback callback;
     int periodMs;
     UINT_PTR systemId = 0;
+    DWORD threadId = 0;
 };
 
-TimerWin32* FindBySystemId(TimerList& list, UINT_PTR systemId)
+TimerWin32* FindBySystemId(TimerList& list, DWORD threadId, UINT_PTR systemId)
 {
     for (TimerWin32* t : list.timers)
-        if (t->systemId == systemId)
+        if (t->systemId == systemId && t->threadId == threadId)
             return t;
     return nullptr;
 }
@@ -94,14 +102,19 @@ void CALLBACK TimerProc(HWND, UINT, UINT_PTR systemId, DWORD)
 {
     TimerList& list = List();
     ListGuard guard(list);
-    TimerWin32* timer = FindBySystemId(list, systemId);
+    const DWORD threadId = ::GetCurrentThreadId();
+    TimerWin32* timer = FindBySystemId(list, threadId, systemId);
     if (!timer)
-        return; // a message posted before the timer was stopped
+    {
+        // Stopped from another thread, or a message posted before it was stopped here.
+        ::KillTimer(nullptr, systemId);
+        return;
+    }
     // The callback may destroy its own timer: run it from a local.
     Timer::Callback running = std::move(timer->callback);
     if (running)
         running();
-    if (TimerWin32* still = FindBySystemId(list, systemId))
+    if (TimerWin32* still = FindBySystemId(list, threadId, systemId))
         still->callback = std::move(running);
 }
 

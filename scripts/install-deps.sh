@@ -10,7 +10,7 @@ PACKAGES=(
   libcairo2-dev libfreetype-dev libx11-dev libsndfile1-dev
   fonts-roboto-hinted wabt juce-modules-source-data
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-  xvfb xauth
+  xvfb xauth wine wine64
 )
 
 SUDO=""

@@ -59,11 +59,25 @@ static void CountedFree(void* p) { std::free(p); }
 static void* CountedAlignedAlloc(std::size_t size, std::align_val_t align)
 {
     ++tAllocations;
-    void* p = nullptr;
     const std::size_t a = static_cast<std::size_t>(align) < sizeof(void*) ? sizeof(void*) : static_cast<std::size_t>(align);
+#ifdef _WIN32
+    // The Windows C library has no posix_memalign; its aligned blocks need their own free.
+    return _aligned_malloc(size == 0 ? 1 : size, a);
+#else
+    void* p = nullptr;
     if (posix_memalign(&p, a, size == 0 ? 1 : size) != 0)
         return nullptr;
     return p;
+#endif
+}
+
+static void AlignedFree(void* p)
+{
+#ifdef _WIN32
+    _aligned_free(p);
+#else
+    std::free(p);
+#endif
 }
 
 static void* CheckedAlloc(std::size_t size)
@@ -108,7 +122,7 @@ void operator delete(void* p) noexcept { CountedFree(p); }
 void operator delete[](void* p) noexcept { CountedFree(p); }
 void operator delete(void* p, std::size_t) noexcept { CountedFree(p); }
 void operator delete[](void* p, std::size_t) noexcept { CountedFree(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { AlignedFree(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { AlignedFree(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { AlignedFree(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { AlignedFree(p); }
