@@ -24,13 +24,8 @@ if(TARGET test_vst3_plugin)
                 "-DEXPECTED=GetPluginFactory;ModuleEntry;ModuleExit"
                 -P ${CMAKE_CURRENT_SOURCE_DIR}/support/CheckExports.cmake)
     endif()
-    # The render tool's error paths, run as a user would run it.
-    if(TARGET ringstill-render)
-      add_test(NAME RingstillRender.ErrorPaths
-        COMMAND ${CMAKE_COMMAND} -DRENDER=$<TARGET_FILE:ringstill-render> -DBUNDLE=${plugin_bundle}
-                -DWORK=${CMAKE_CURRENT_BINARY_DIR}/render-errors
-                -P ${CMAKE_CURRENT_SOURCE_DIR}/support/RenderErrorPaths.cmake)
-    endif()
+    set(RINGSTILL_PLUGIN_BUNDLE_DIR ${plugin_bundle})
+    set(RINGSTILL_PLUGIN_TARGET ${plugin_target})
   else()
     set_target_properties(test_vst3_plugin PROPERTIES EXCLUDE_FROM_ALL ON)
   endif()
