@@ -1,5 +1,6 @@
 // The Ringstill bundle driven from outside its binary through the host library: what a VST 3 host
 // and a conformance validator see of the plug-in.
+#include "tests/fixtures/vst3-tenparam/TenParamPlugin.h"
 #include "tests/support/AllocCounter.h"
 #include "tools/vst3-host/ComponentHandler.h"
 #include "tools/vst3-host/HostApplication.h"
@@ -836,6 +837,241 @@ TEST(Vst3KeyCodes, VirtualKeysFollowTheWindowsTable)
     EXPECT_EQ(iplug::VirtualKeyFromVst3(u'a', 0), 'A');
     EXPECT_EQ(iplug::VirtualKeyFromVst3(u'7', 0), '7');
     EXPECT_EQ(iplug::VirtualKeyFromVst3(u'-', 57), 0xBD);
+}
+
+// ---------------------------------------------------------------- in-process: editor-driven notifications
+
+// The stand-in built in this process, so the calls only the editor makes can be driven directly.
+class RecordingPlugin final : public ringstill::test::TenParamPlugin
+{
+public:
+    bool OnEditorKey(const iplug::IKeyPress& key, bool isUp) override
+    {
+        keys.push_back(key);
+        ups.push_back(isUp);
+        return true;
+    }
+    void OpenEditorWindow(void* parent) override { openedWith.push_back(parent); }
+    void CloseEditorWindow() override { ++closes; }
+
+    std::vector<iplug::IKeyPress> keys;
+    std::vector<bool> ups;
+    std::vector<void*> openedWith;
+    int closes = 0;
+};
+
+class RecordingFrame final : public IPlugFrame
+{
+public:
+    tresult PLUGIN_API resizeView(IPlugView* view, ViewRect* newSize) override
+    {
+        (void)view;
+        sizes.push_back(*newSize);
+        return kResultTrue;
+    }
+    tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override
+    {
+        QUERY_INTERFACE(iid, obj, FUnknown::iid, IPlugFrame)
+        QUERY_INTERFACE(iid, obj, IPlugFrame::iid, IPlugFrame)
+        *obj = nullptr;
+        return kNoInterface;
+    }
+    uint32 PLUGIN_API addRef() override { return 1; }
+    uint32 PLUGIN_API release() override { return 1; }
+
+    std::vector<ViewRect> sizes;
+};
+
+class Vst3PluginInProcess : public ::testing::Test
+{
+protected:
+    void SetUp() override { Start("Ringstill Test Host"); }
+    void TearDown() override { Finish(); }
+
+    void Start(const char* hostName)
+    {
+        host = owned(new HostApplication(hostName));
+        plug = new RecordingPlugin();
+        ASSERT_EQ(plug->initialize(host), kResultOk);
+        ASSERT_EQ(plug->setComponentHandler(handler), kResultTrue);
+        handler->Clear();
+    }
+    void Finish()
+    {
+        if (plug == nullptr)
+            return;
+        plug->terminate();
+        plug->release();
+        plug = nullptr;
+    }
+
+    IPtr<HostApplication> host;
+    IPtr<ComponentHandler> handler = owned(new ComponentHandler());
+    RecordingPlugin* plug = nullptr;
+};
+
+TEST_F(Vst3PluginInProcess, AnEditorGestureReachesTheHostAsBeginPerformEnd)
+{
+    plug->BeginHostEdit(int(kGainId));
+    plug->SetParameterFromEditor(int(kGainId), 0.75);
+    plug->EndHostEdit(int(kGainId));
+    const std::vector<HandlerCall> calls = handler->Calls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].kind, HandlerCall::kBeginEdit);
+    EXPECT_EQ(calls[1].kind, HandlerCall::kPerformEdit);
+    EXPECT_EQ(calls[1].id, kGainId);
+    EXPECT_DOUBLE_EQ(calls[1].value, 0.75);
+    EXPECT_EQ(calls[2].kind, HandlerCall::kEndEdit);
+    EXPECT_DOUBLE_EQ(plug->getParamNormalized(kGainId), 0.75) << "the host object follows the editor";
+    EXPECT_DOUBLE_EQ(plug->GetParam(int(kGainId))->CurrentValue(), 12.0);
+}
+
+TEST_F(Vst3PluginInProcess, PushingEveryParameterIsOneGroupEditInIndexOrder)
+{
+    plug->GetParam(0)->StoreValue(70.0);
+    plug->PushAllParamsToHost();
+    const std::vector<HandlerCall> calls = handler->Calls();
+    ASSERT_EQ(calls.size(), 12u);
+    EXPECT_EQ(calls.front().kind, HandlerCall::kStartGroupEdit);
+    EXPECT_EQ(calls.back().kind, HandlerCall::kFinishGroupEdit);
+    for (int i = 0; i < 10; ++i)
+    {
+        EXPECT_EQ(calls[std::size_t(i + 1)].kind, HandlerCall::kPerformEdit);
+        EXPECT_EQ(calls[std::size_t(i + 1)].id, ParamID(i));
+    }
+    EXPECT_DOUBLE_EQ(calls[1].value, 0.7);
+    EXPECT_DOUBLE_EQ(plug->getParamNormalized(0), 0.7);
+}
+
+TEST_F(Vst3PluginInProcess, TitleChangesRestartTheComponentAndNothingReachesAnAbsentHandler)
+{
+    plug->HostParameterDetailsChanged();
+    ASSERT_EQ(handler->Count(HandlerCall::kRestartComponent), 1u);
+    EXPECT_EQ(handler->Calls()[0].flags, kParamTitlesChanged);
+    plug->setComponentHandler(nullptr);
+    handler->Clear();
+    plug->BeginHostEdit(0);
+    plug->HostEdit(0, 0.5);
+    plug->EndHostEdit(0);
+    plug->HostParameterDetailsChanged();
+    plug->PushAllParamsToHost();
+    EXPECT_TRUE(handler->Calls().empty());
+}
+
+TEST_F(Vst3PluginInProcess, AnInfiniteTailIsReportedAsTheSdksInfiniteValue)
+{
+    EXPECT_EQ(plug->getTailSamples(), 0u);
+    plug->ChangeTailLength(iplug::IPlugProcessor::kInfiniteTail);
+    EXPECT_EQ(plug->getTailSamples(), 0xFFFFFFFFu);
+    plug->ChangeTailLength(300);
+    EXPECT_EQ(plug->getTailSamples(), 300u);
+}
+
+TEST_F(Vst3PluginInProcess, TheProcessContextFillsTheTransportAndABlockWithoutOneKeepsIt)
+{
+    ProcessBuffers buffers(kSample64, {2}, {2}, 32);
+    ProcessSetup setup {kOffline, kSample64, 32, 48000.0};
+    ASSERT_EQ(plug->setupProcessing(setup), kResultOk);
+    ProcessContext context {};
+    context.state = ProcessContext::kPlaying | ProcessContext::kProjectTimeMusicValid | ProcessContext::kTempoValid;
+    context.tempo = 97.0;
+    context.projectTimeSamples = 4800;
+    context.projectTimeMusic = 6.5;
+    context.barPositionMusic = 4.0;
+    context.timeSigNumerator = 3;
+    context.timeSigDenominator = 8;
+    buffers.SetContext(&context);
+    buffers.SetProcessMode(kOffline);
+    ASSERT_EQ(plug->process(buffers.Prepare(32)), kResultOk);
+    buffers.SetContext(nullptr);
+    ASSERT_EQ(plug->process(buffers.Prepare(32)), kResultOk);
+    const iplug::TransportInfo& transport = plug->GetTransport();
+    EXPECT_EQ(transport.tempo, 97.0);
+    EXPECT_EQ(transport.samplePosition, 4800.0);
+    EXPECT_EQ(transport.musicalPosition, 6.5);
+    EXPECT_EQ(transport.lastBarPosition, 4.0);
+    EXPECT_EQ(transport.numerator, 3);
+    EXPECT_EQ(transport.denominator, 8);
+    EXPECT_TRUE(transport.running);
+    EXPECT_FALSE(transport.cycleActive);
+    EXPECT_TRUE(plug->IsRenderingOffline());
+}
+
+TEST_F(Vst3PluginInProcess, ResizingTheEditorAsksTheHostFrameOnlyForANewSize)
+{
+    IPtr<IPlugView> view = owned(plug->createView(ViewType::kEditor));
+    ASSERT_NE(view, nullptr);
+    RecordingFrame frame;
+    view->setFrame(&frame);
+    EXPECT_TRUE(plug->ResizeEditor(800, 700));
+    EXPECT_TRUE(plug->ResizeEditor(800, 700));
+    ASSERT_EQ(frame.sizes.size(), 1u);
+    EXPECT_EQ(frame.sizes[0].getWidth(), 800);
+    EXPECT_EQ(frame.sizes[0].getHeight(), 700);
+    ViewRect size;
+    ASSERT_EQ(view->getSize(&size), kResultOk);
+    EXPECT_EQ(size.getWidth(), 800);
+    view->setFrame(nullptr);
+}
+
+TEST_F(Vst3PluginInProcess, ClosingAndReopeningTheEditorKeepsItsSizeAndScale)
+{
+    IPtr<IPlugView> view = owned(plug->createView(ViewType::kEditor));
+    ASSERT_NE(view, nullptr);
+    auto scale = QueryOf<IPlugViewContentScaleSupport>(view);
+    ASSERT_NE(scale, nullptr);
+    void* parent = reinterpret_cast<void*>(std::uintptr_t(0x4a00007));
+    ASSERT_EQ(scale->setContentScaleFactor(1.5f), kResultOk);
+    ASSERT_EQ(view->attached(parent, iplug::kEditorPlatformType), kResultOk);
+    ASSERT_EQ(plug->openedWith.size(), 1u);
+    EXPECT_EQ(plug->openedWith[0], parent);
+    plug->SetEditorSize(900, 800);
+    ASSERT_EQ(view->removed(), kResultOk);
+    EXPECT_EQ(plug->closes, 1);
+    EXPECT_EQ(plug->ClosedWidth(), 900);
+    EXPECT_EQ(plug->ClosedScale(), 1.5f);
+
+    plug->SetEditorSize(740, 726);
+    plug->SetEditorScale(1.0f);
+    ASSERT_EQ(view->attached(parent, iplug::kEditorPlatformType), kResultOk);
+    EXPECT_EQ(plug->EditorWidth(), 900);
+    EXPECT_EQ(plug->EditorHeight(), 800);
+    EXPECT_EQ(plug->EditorScale(), 1.5f);
+    // Another platform's window type opens nothing.
+    ASSERT_EQ(view->removed(), kResultOk);
+    ASSERT_EQ(view->attached(parent, "HWND"), kResultOk);
+    EXPECT_EQ(plug->openedWith.size(), 2u);
+}
+
+TEST_F(Vst3PluginInProcess, KeysReachTheEditorTranslatedWithTheirModifiers)
+{
+    IPtr<IPlugView> view = owned(plug->createView(ViewType::kEditor));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->onKeyDown(0, 11, 0x1 | 0x4), kResultTrue);
+    EXPECT_EQ(view->onKeyUp(u'q', 0, 0x2), kResultTrue);
+    ASSERT_EQ(plug->keys.size(), 2u);
+    EXPECT_EQ(plug->keys[0].virtualKey, 37);
+    EXPECT_TRUE(plug->keys[0].shift);
+    EXPECT_TRUE(plug->keys[0].control);
+    EXPECT_FALSE(plug->keys[0].alt);
+    EXPECT_FALSE(plug->ups[0]);
+    EXPECT_EQ(plug->keys[1].virtualKey, 'Q');
+    EXPECT_TRUE(plug->keys[1].alt);
+    EXPECT_TRUE(plug->ups[1]);
+}
+
+TEST_F(Vst3PluginInProcess, ReaperKeepsEveryKeyButTheSpaceBar)
+{
+    Finish();
+    Start("REAPER");
+    IPtr<IPlugView> view = owned(plug->createView(ViewType::kEditor));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->onKeyDown(u'q', 0, 0), kResultFalse);
+    EXPECT_EQ(view->onKeyDown(0, 11, 0), kResultFalse);
+    EXPECT_EQ(view->onKeyDown(0, 7, 0), kResultTrue);
+    ASSERT_EQ(plug->keys.size(), 1u);
+    EXPECT_EQ(plug->keys[0].character, u' ');
+    EXPECT_EQ(plug->keys[0].virtualKey, 32);
 }
 
 // ---------------------------------------------------------------- lifetime

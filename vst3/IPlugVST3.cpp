@@ -224,7 +224,7 @@ uint32 PLUGIN_API IPlugVST3::getLatencySamples() { return uint32(std::max(GetLat
 uint32 PLUGIN_API IPlugVST3::getTailSamples()
 {
     const int tail = GetTailLength();
-    return tail == kInfiniteTail ? kInfiniteTail : uint32(std::max(tail, 0));
+    return tail == IPlugProcessor::kInfiniteTail ? Steinberg::Vst::kInfiniteTail : uint32(std::max(tail, 0));
 }
 
 void IPlugVST3::ChangeLatency(int samples)
