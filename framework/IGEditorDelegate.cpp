@@ -1,5 +1,7 @@
 #include "framework/IGEditorDelegate.h"
 
+#include "framework/IGraphics.h"
+
 namespace iplug {
 
 IGEditorDelegate::IGEditorDelegate(int nParams) : IEditorDelegate(nParams) {}
@@ -22,7 +24,15 @@ igraphics::IGraphics* IGEditorDelegate::OpenEditor()
     graphics = std::move(made);
     if (layout)
         layout(*graphics);
+    for (int i = 0; i < NParams(); ++i)
+        graphics->SendParamToEditor(i, GetParam(i)->CurrentNormalised(), true);
     return graphics.get();
+}
+
+void IGEditorDelegate::SendParamToEditor(int index, double value, bool isNormalised)
+{
+    if (graphics)
+        graphics->SendParamToEditor(index, value, isNormalised);
 }
 
 void IGEditorDelegate::CloseEditor()

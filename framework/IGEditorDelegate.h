@@ -8,6 +8,7 @@
 // and the idle tick). The audio thread never touches the context.
 #pragma once
 
+#include "framework/GraphicsBackend.h"
 #include "framework/IEditorDelegate.h"
 
 #include <functional>
@@ -34,9 +35,14 @@ public:
     void SetLayoutFunc(LayoutFunc func) { layout = std::move(func); }
     bool HasMakeGraphicsFunc() const { return bool(makeGraphics); }
     bool HasLayoutFunc() const { return bool(layout); }
+    // Constructor thread: the platform backend contexts get their renderer and resources from
+    // (installed by the format binding, a test or a tool; see igraphics::MakeGraphics).
+    void SetGraphicsBackend(igraphics::GraphicsBackend backend) { graphicsBackend = std::move(backend); }
+    const igraphics::GraphicsBackend& GetGraphicsBackend() const { return graphicsBackend; }
 
-    // UI thread. Creates the context and lays it out unless it already exists;
-    // returns it, or nullptr when no context could be made.
+    // UI thread. Creates the context and lays it out unless it already exists, then
+    // hands every control its parameter's current value; returns the context, or
+    // nullptr when no context could be made.
     igraphics::IGraphics* OpenEditor();
     // UI thread. Destroys the context with all its controls.
     void CloseEditor();
@@ -45,11 +51,15 @@ public:
     igraphics::IGraphics* GetUI() const { return graphics.get(); }
     bool IsEditorOpen() const { return graphics != nullptr; }
 
+    // UI thread. Forwards to the open context (nothing while the editor is closed).
+    void SendParamToEditor(int index, double value, bool isNormalised) override;
+
 private:
     static void NoDelete(igraphics::IGraphics*) {}
 
     MakeGraphicsFunc makeGraphics;
     LayoutFunc layout;
+    igraphics::GraphicsBackend graphicsBackend;
     GraphicsPtr graphics{nullptr, &IGEditorDelegate::NoDelete};
 };
 

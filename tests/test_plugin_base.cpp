@@ -1,3 +1,4 @@
+#include "framework/IGraphics.h"
 #include "framework/IPlugAPIBase.h"
 #include "framework/IPlugProcessor.h"
 #include "framework/SpscQueue.h"
@@ -509,24 +510,16 @@ TEST_F(PluginBaseTest, ResizingTheEditorRemembersTheSize)
 
 namespace {
 
-// Stands in for the graphics toolkit's context, which the framework only holds.
-struct FakeContext
+// A real (renderer-less) context whose destruction is counted.
+IGEditorDelegate::GraphicsPtr MakeCounted(IGEditorDelegate& delegate, int* destroyed)
 {
-    int* destroyed;
-    int layouts = 0;
-};
-
-IGEditorDelegate::GraphicsPtr MakeFake(int* destroyed)
-{
-    return IGEditorDelegate::GraphicsPtr(reinterpret_cast<igraphics::IGraphics*>(new FakeContext{destroyed}),
-                                         [](igraphics::IGraphics* g) {
-                                             auto* fake = reinterpret_cast<FakeContext*>(g);
-                                             ++*fake->destroyed;
-                                             delete fake;
-                                         });
+    static int* counter = nullptr;
+    counter = destroyed;
+    return IGEditorDelegate::GraphicsPtr(new igraphics::IGraphics(delegate, 740, 726), [](igraphics::IGraphics* g) {
+        ++*counter;
+        delete g;
+    });
 }
-
-FakeContext* AsFake(igraphics::IGraphics* g) { return reinterpret_cast<FakeContext*>(g); }
 
 } // namespace
 
@@ -539,15 +532,16 @@ TEST_F(PluginBaseTest, WithoutAMakeFunctionNoEditorOpens)
 TEST_F(PluginBaseTest, OpeningMakesAndLaysOutTheContextOnceAndClosingDestroysIt)
 {
     int destroyed = 0;
-    plugin.SetMakeGraphicsFunc([&] { return MakeFake(&destroyed); });
-    plugin.SetLayoutFunc([](igraphics::IGraphics& g) { ++AsFake(&g)->layouts; });
+    int layouts = 0;
+    plugin.SetMakeGraphicsFunc([&] { return MakeCounted(plugin, &destroyed); });
+    plugin.SetLayoutFunc([&](igraphics::IGraphics&) { ++layouts; });
 
     igraphics::IGraphics* ui = plugin.OpenEditor();
     ASSERT_NE(ui, nullptr);
     EXPECT_TRUE(plugin.IsEditorOpen());
     EXPECT_EQ(plugin.GetUI(), ui);
     EXPECT_EQ(plugin.OpenEditor(), ui);
-    EXPECT_EQ(AsFake(ui)->layouts, 1);
+    EXPECT_EQ(layouts, 1);
 
     plugin.CloseEditor();
     EXPECT_EQ(destroyed, 1);
@@ -562,7 +556,7 @@ TEST(EditorContext, ThePluginDestroysAContextStillOpen)
     int destroyed = 0;
     {
         TestPlugin plugin;
-        plugin.SetMakeGraphicsFunc([&] { return MakeFake(&destroyed); });
+        plugin.SetMakeGraphicsFunc([&] { return MakeCounted(plugin, &destroyed); });
         ASSERT_NE(plugin.OpenEditor(), nullptr);
     }
     EXPECT_EQ(destroyed, 1);

@@ -1,9 +1,12 @@
-// Runs a built-in scenario through one notch bank at 48 kHz: a speech-like
-// signal over a little noise, with a 2.5 kHz howl that starts at 1 s and grows
-// like feedback. Prints every notch the detector places and how much of the
-// howl is left at the output over the last second.
-#include "effect/NotchBank.h"
+// Runs a built-in scenario through the Ringstill effect, stereo at 48 kHz: a
+// speech-like signal over a little noise, with a 2.5 kHz howl that starts at
+// 1 s and grows like feedback, and the No-Noise and No-Reverb stages turned
+// up. Prints every notch the detector places in channel 0 (what the editor
+// shows), the latency the effect reports, and how much of the howl is left at
+// the output over the last second, compared with the input at that latency.
+#include "effect/Ringstill.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -20,18 +23,21 @@ constexpr double kHowlStart = 1.0;     // s
 constexpr double kHowlStartDb = -40.0; // dBFS at onset
 constexpr double kHowlRiseDb = 3.0;    // per 100 ms
 constexpr double kHowlCeilingDb = -6.0;
+constexpr int kChannels = 2;
+constexpr double kNoNoisePercent = 40.0;
+constexpr double kNoReverbPercent = 30.0;
 
 double DbToGain(double db) { return std::pow(10.0, db / 20.0); }
 
 // Voiced speech stand-in: a gliding pitch with harmonics shaped by three
 // formants, in syllables of about 4 per second, over a faint noise floor.
-std::vector<float> SpeechLike(int count)
+std::vector<float> SpeechLike(int count, std::uint32_t seed)
 {
     std::vector<float> out(static_cast<std::size_t>(count));
     constexpr int kHarmonics = 40;
     std::array<double, kHarmonics> phase{};
     const double formants[3] = {600.0, 1200.0, 2600.0};
-    std::uint32_t rng = 2024u;
+    std::uint32_t rng = seed;
     double pink = 0.0;
     for (int i = 0; i < count; ++i)
     {
@@ -66,17 +72,29 @@ double HowlLevelDb(double t)
     return std::fmin(kHowlStartDb + kHowlRiseDb * (t - kHowlStart) / 0.1, kHowlCeilingDb);
 }
 
-// Amplitude of the component at frequency over the given samples (a single-bin correlation).
-double ToneAmplitude(const std::vector<float>& x, std::size_t from, double frequency)
+// Amplitude of the component at frequency over samples from..to (a single-bin correlation).
+double ToneAmplitude(const std::vector<double>& x, std::size_t from, std::size_t to, double frequency)
 {
     double re = 0.0, im = 0.0;
-    for (std::size_t i = from; i < x.size(); ++i)
+    for (std::size_t i = from; i < to; ++i)
     {
         const double phase = 2.0 * M_PI * frequency * static_cast<double>(i) / kRate;
         re += x[i] * std::cos(phase);
         im += x[i] * std::sin(phase);
     }
-    return 2.0 * std::hypot(re, im) / static_cast<double>(x.size() - from);
+    return 2.0 * std::hypot(re, im) / static_cast<double>(to - from);
+}
+
+void Store(ringstill::Ringstill& fx, int index, double value)
+{
+    if (iplug::IParam* param = fx.GetParam(index))
+        param->StoreValue(value);
+}
+
+double Value(const ringstill::Ringstill& fx, int index)
+{
+    const iplug::IParam* param = fx.GetParam(index);
+    return param ? param->CurrentValue() : 0.0;
 }
 
 double ToDb(double amplitude) { return 20.0 * std::log10(amplitude); }
@@ -86,58 +104,104 @@ double ToDb(double amplitude) { return 20.0 * std::log10(amplitude); }
 int main()
 {
     const int count = static_cast<int>(kSeconds * kRate);
-    std::vector<float> input = SpeechLike(count);
-    for (int i = 0; i < count; ++i)
+    // The same voice on both channels, each over its own noise floor, and the howl in both.
+    std::vector<double> input[kChannels];
+    for (int c = 0; c < kChannels; ++c)
     {
-        const double t = i / kRate;
-        if (t >= kHowlStart)
-            input[static_cast<std::size_t>(i)] +=
-                static_cast<float>(DbToGain(HowlLevelDb(t)) * std::sin(2.0 * M_PI * kHowlHz * t));
+        const std::vector<float> speech = SpeechLike(count, 2024u + static_cast<std::uint32_t>(c));
+        input[c].assign(speech.begin(), speech.end());
+        for (int i = 0; i < count; ++i)
+        {
+            const double t = i / kRate;
+            if (t >= kHowlStart)
+                input[c][static_cast<std::size_t>(i)] += DbToGain(HowlLevelDb(t)) * std::sin(2.0 * M_PI * kHowlHz * t);
+        }
     }
 
-    ringstill::NotchBank bank;
-    ringstill::ConfigureBank(bank, kRate);
+    // Set up as a host sets up the effect: rate, block size, buses, reset.
+    ringstill::Ringstill fx;
+    std::vector<double> in[kChannels], out[kChannels], output[kChannels];
+    fx.SetSampleRate(kRate);
+    fx.SetBlockCapacity(kBlock);
+    fx.CreateLatencyDelay();
+    for (int c = 0; c < kChannels; ++c)
+    {
+        in[c].assign(kBlock, 0.0);
+        out[c].assign(kBlock, 0.0);
+        output[c].reserve(static_cast<std::size_t>(count));
+        fx.ConnectChannel(iplug::kInput, c, in[c].data());
+        fx.ConnectChannel(iplug::kOutput, c, out[c].data());
+    }
+    fx.ResetDsp();
+    Store(fx, ringstill::kNoNoise, kNoNoisePercent);
+    Store(fx, ringstill::kNoReverb, kNoReverbPercent);
 
-    std::printf("Ringstill demo: one notch bank at %.0f Hz, %.1f s of a speech-like signal;\n", kRate, kSeconds);
+    std::printf("Ringstill demo: the Ringstill effect, stereo at %.0f Hz, %.1f s of a speech-like signal;\n", kRate,
+                kSeconds);
     std::printf("a %.1f kHz howl starts at %.1f s at %.0f dBFS and rises %.0f dB per 100 ms (up to %.0f dBFS).\n",
                 kHowlHz / 1000.0, kHowlStart, kHowlStartDb, kHowlRiseDb, kHowlCeilingDb);
-    std::printf("Settings: Sensitivity %.0f %%, Auto Cut %.1f dB, Auto Width Q %.1f.\n\n", bank.sensitivity * 100.0,
-                bank.autoCutDb, bank.autoQ);
-    std::printf("Notches placed (time at the end of the block, slot, frequency, target depth):\n");
+    std::printf("Settings: Sensitivity %.0f %%, Auto Cut %.1f dB, Auto Width Q %.1f, No-Noise %.1f %%, No-Reverb %.1f %%.\n\n",
+                Value(fx, ringstill::kSensitivity), Value(fx, ringstill::kAutoCut), Value(fx, ringstill::kAutoWidth),
+                Value(fx, ringstill::kNoNoise), Value(fx, ringstill::kNoReverb));
+    std::printf("Notches placed in channel 0 (time at the end of the block, slot, frequency, target depth):\n");
 
-    std::vector<float> output = input;
+    std::vector<float> spectrum;
+    float binWidth = 0.0f;
+    std::vector<ringstill::NotchView> before, now;
+    ringstill::ReadEditorView(fx.Feed(), spectrum, binWidth, before);
     int placed = 0;
+    int firstLatency = -1;
     for (int start = 0; start < count; start += kBlock)
     {
         const int n = std::min(kBlock, count - start);
-        const auto before = bank.slots;
-        ringstill::ProcessBankBlock(bank, output.data() + start, n);
-        for (int s = 0; s < ringstill::kMaxNotches; ++s)
+        for (int c = 0; c < kChannels; ++c)
+            std::copy(input[c].begin() + start, input[c].begin() + start + n, in[c].begin());
+        fx.ProcessAudioBlock(fx.InputPointers(), fx.OutputPointers(), n);
+        for (int c = 0; c < kChannels; ++c)
+            output[c].insert(output[c].end(), out[c].begin(), out[c].begin() + n);
+        if (firstLatency < 0)
+            firstLatency = fx.GetLatency();
+
+        ringstill::ReadEditorView(fx.Feed(), spectrum, binWidth, now);
+        const double t = static_cast<double>(start + n) / kRate;
+        for (std::size_t s = 0; s < now.size() && s < before.size(); ++s)
         {
-            const ringstill::Notch& was = before[static_cast<std::size_t>(s)];
-            const ringstill::Notch& now = bank.slots[static_cast<std::size_t>(s)];
-            const double t = static_cast<double>(start + n) / kRate;
-            if (was.active && was.targetDepth != 0.0f && now.active && now.targetDepth == 0.0f)
-                std::printf("  %6.3f s  slot %2d  %8.1f Hz  released (tone unseen for 3 s)\n", t, s, now.frequency);
-            const bool isNew = now.active && !now.manual && now.targetDepth != 0.0f
-                               && (!was.active || was.frequency != now.frequency || was.targetDepth != now.targetDepth);
+            const ringstill::NotchView& was = before[s];
+            const ringstill::NotchView& is = now[s];
+            if (was.active && was.targetDepth != 0.0f && is.active && is.targetDepth == 0.0f)
+                std::printf("  %6.3f s  slot %2d  %8.1f Hz  released (tone unseen for 3 s)\n", t, static_cast<int>(s),
+                            is.frequency);
+            const bool isNew = is.active && !is.manual && is.targetDepth != 0.0f
+                               && (!was.active || was.frequency != is.frequency || was.targetDepth != is.targetDepth);
             if (!isNew)
                 continue;
             ++placed;
-            std::printf("  %6.3f s  slot %2d  %8.1f Hz  target %6.1f dB", t, s, now.frequency, now.targetDepth);
-            if (std::fabs(now.frequency - kHowlHz) < 50.0)
+            std::printf("  %6.3f s  slot %2d  %8.1f Hz  target %6.1f dB", t, static_cast<int>(s), is.frequency,
+                        is.targetDepth);
+            if (std::fabs(is.frequency - kHowlHz) < 50.0)
                 std::printf("  (howl at %.0f dBFS, %.0f ms after it began)", HowlLevelDb(t), (t - kHowlStart) * 1000.0);
             std::printf("\n");
         }
+        before.swap(now);
     }
     if (placed == 0)
         std::printf("  none\n");
 
-    const std::size_t lastSecond = static_cast<std::size_t>(count) - static_cast<std::size_t>(kRate);
-    const double in = ToneAmplitude(input, lastSecond, kHowlHz);
-    const double out = ToneAmplitude(output, lastSecond, kHowlHz);
-    std::printf("\n%.1f kHz over the last second: input %.1f dBFS, output %.1f dBFS, attenuated by %.1f dB.\n",
-                kHowlHz / 1000.0, ToDb(in), ToDb(out), ToDb(in) - ToDb(out));
-    std::printf("Active notches at the end: %d\n", ringstill::CountActiveNotches(bank));
+    const int latency = fx.GetLatency();
+    std::printf("\nReported latency: %d samples (%.1f ms), from the first block on: %d samples.\n", latency,
+                latency * 1000.0 / kRate, firstLatency);
+
+    // Output sample i + latency belongs to input sample i.
+    const std::size_t end = static_cast<std::size_t>(count);
+    const std::size_t second = static_cast<std::size_t>(kRate);
+    const std::size_t shift = static_cast<std::size_t>(latency);
+    for (int c = 0; c < kChannels; ++c)
+    {
+        const double a = ToneAmplitude(input[c], end - second - shift, end - shift, kHowlHz);
+        const double b = ToneAmplitude(output[c], end - second, end, kHowlHz);
+        std::printf("%.1f kHz over the last second, channel %d: input %.1f dBFS, output %.1f dBFS, attenuated by %.1f dB.\n",
+                    kHowlHz / 1000.0, c, ToDb(a), ToDb(b), ToDb(a) - ToDb(b));
+    }
+    std::printf("Active notches at the end: %d (both channels)\n", fx.Feed().activeNotchCount.load());
     return 0;
 }
