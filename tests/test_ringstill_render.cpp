@@ -215,6 +215,8 @@ TEST_F(RingstillRender, TheDemoReportsTheHowl)
     const RunResult result = Run("--demo " + Quote(Path("demo.wav")));
     ASSERT_EQ(result.exitCode, 0) << result.output;
     EXPECT_NE(result.output.find("last second at 2.5 kHz: input -6.0 dBFS"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("cut by 12 dB or more from"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("compensated in the output"), std::string::npos) << result.output;
     SF_INFO info {};
     const std::vector<float> out = ReadAll(Path("demo.wav"), info);
     EXPECT_EQ(info.frames, 5 * 48000);
