@@ -1076,7 +1076,19 @@ TEST_F(Vst3PluginInProcess, ReaperKeepsEveryKeyButTheSpaceBar)
 
 // ---------------------------------------------------------------- lifetime
 
-class Vst3PluginLifetime : public Vst3Plugin, public ::testing::WithParamInterface<std::array<int, 3>>
+// Components released, by index: 0 component, 1 processor, 2 controller.
+using ReleaseOrder = std::array<int, 3>;
+
+std::string ReleaseOrderName(const ::testing::TestParamInfo<ReleaseOrder>& info)
+{
+    static const char* const kNames[] = {"Component", "Processor", "Controller"};
+    std::string name;
+    for (int which : info.param)
+        name += kNames[which];
+    return name;
+}
+
+class Vst3PluginLifetime : public Vst3Plugin, public ::testing::WithParamInterface<ReleaseOrder>
 {
 };
 
@@ -1103,8 +1115,9 @@ TEST_P(Vst3PluginLifetime, InterfacesReleasedInAnyOrderDestroyTheObjectOnce)
 }
 
 INSTANTIATE_TEST_SUITE_P(Orders, Vst3PluginLifetime,
-                         ::testing::Values(std::array<int, 3> {0, 1, 2}, std::array<int, 3> {0, 2, 1},
-                                           std::array<int, 3> {1, 0, 2}, std::array<int, 3> {1, 2, 0},
-                                           std::array<int, 3> {2, 0, 1}, std::array<int, 3> {2, 1, 0}));
+                         ::testing::Values(ReleaseOrder {0, 1, 2}, ReleaseOrder {0, 2, 1},
+                                           ReleaseOrder {1, 0, 2}, ReleaseOrder {1, 2, 0},
+                                           ReleaseOrder {2, 0, 1}, ReleaseOrder {2, 1, 0}),
+                         ReleaseOrderName);
 
 } // namespace
