@@ -85,7 +85,7 @@ iplug::PluginConfig Ringstill::MakeConfig()
 
 // Main thread.
 Ringstill::Ringstill(const iplug::InstanceInfo& info)
-    : iplug::IPlugAPIBase(MakeConfig()), iplug::IPlugProcessor(MakeConfig())
+    : RingstillBase(MakeConfig())
 {
     (void)info;
     StartIdleTimer();

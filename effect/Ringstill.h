@@ -22,13 +22,29 @@
 #include "framework/InstanceInfo.h"
 #include "framework/PluginConfig.h"
 
+// The format binding is chosen by the target that compiles this class: the VST 3 module builds it
+// on IPlugVST3 (RINGSTILL_VST3); the effect library that tests, benchmarks and tools link builds it
+// on the two framework bases alone, so it needs no SDK.
+#if defined(RINGSTILL_VST3)
+#include "vst3/IPlugVST3.h"
+#endif
+
 #include <cstdint>
 #include <vector>
 
 namespace ringstill {
 
-// The format binding slots in between by taking the place of these two bases.
-class Ringstill : public iplug::IPlugAPIBase, public iplug::IPlugProcessor
+#if defined(RINGSTILL_VST3)
+using RingstillBase = iplug::IPlugVST3;
+#else
+class RingstillBase : public iplug::IPlugAPIBase, public iplug::IPlugProcessor
+{
+public:
+    explicit RingstillBase(const iplug::PluginConfig& config) : IPlugAPIBase(config), IPlugProcessor(config) {}
+};
+#endif
+
+class Ringstill : public RingstillBase
 {
 public:
     // The configuration record the bases are built from.

@@ -1,0 +1,421 @@
+#include "vst3/IPlugVST3.h"
+
+#include "framework/TextConversion.h"
+#include "vst3/IPlugVST3Parameter.h"
+#include "vst3/IPlugVST3View.h"
+
+#include "pluginterfaces/base/ibstream.h"
+#include "pluginterfaces/base/ustring.h"
+#include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/vst/ivstattributes.h"
+#include "pluginterfaces/vst/ivsthostapplication.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+namespace iplug {
+namespace {
+
+constexpr int kMaxBusesPerDirection = 32;
+// Far beyond any state of ours; a stream that never ends must not eat the host's memory.
+constexpr int kMaxStateBytes = 1 << 20;
+constexpr int kStateReadPiece = 128;
+
+int ChannelsOf(SpeakerArrangement arrangement) { return std::popcount(std::uint64_t(arrangement)); }
+
+void Widen(const char* text, TChar* out, int capacity)
+{
+    WidenText(text, reinterpret_cast<char16_t*>(out), capacity);
+}
+
+std::string ReadAttributeString(IAttributeList& list, IAttributeList::AttrID key)
+{
+    TChar text[256] = {};
+    if (list.getString(key, text, sizeof(text) - sizeof(TChar)) != kResultTrue)
+        return {};
+    char utf8[768] = {};
+    NarrowText(reinterpret_cast<const char16_t*>(text), utf8, int(sizeof utf8), TextEncoding::Utf8);
+    return utf8;
+}
+
+void ReadAttributeInt(IAttributeList& list, IAttributeList::AttrID key, std::int64_t& out)
+{
+    int64 value = 0;
+    if (list.getInt(key, value) == kResultTrue)
+        out = value;
+}
+
+} // namespace
+
+IPlugVST3::IPlugVST3(const PluginConfig& config) : IPlugAPIBase(config), IPlugVST3ProcessorBase(config) {}
+
+IPlugVST3::~IPlugVST3() = default;
+
+tresult PLUGIN_API IPlugVST3::initialize(FUnknown* context)
+{
+    const tresult result = SingleComponentEffect::initialize(context);
+    if (result != kResultOk)
+        return result;
+    int inputLayout = -1;
+    int outputLayout = -1;
+    MaxNBuses(kInput, &inputLayout);
+    MaxNBuses(kOutput, &outputLayout);
+    CreateBuses(inputLayout, outputLayout);
+    RegisterParametersAndUnits();
+    IdentifyHostFrom(context);
+    ParamsReset(ParamSource::Reset);
+    return kResultOk;
+}
+
+void IPlugVST3::CreateBuses(int inputLayout, int outputLayout)
+{
+    const std::vector<ChannelLayout>& layouts = GetChannelLayouts();
+    TChar name[32] = {};
+    char name8[32] = {};
+    if (inputLayout >= 0 && inputLayout < int(layouts.size()))
+    {
+        const auto& buses = layouts[std::size_t(inputLayout)].inputBuses;
+        for (int i = 0; i < int(buses.size()); ++i)
+        {
+            BusName(kInput, i, int(buses.size()), name8);
+            Widen(name8, name, 32);
+            addAudioInput(name, SpeakerArrangementFor(buses[std::size_t(i)].channelCount), i == 0 ? kMain : kAux,
+                          i == 0 ? BusInfo::kDefaultActive : 0);
+        }
+    }
+    int outputs = 0;
+    if (outputLayout >= 0 && outputLayout < int(layouts.size()))
+    {
+        const auto& buses = layouts[std::size_t(outputLayout)].outputBuses;
+        outputs = int(buses.size());
+        for (int i = 0; i < outputs; ++i)
+        {
+            BusName(kOutput, i, outputs, name8);
+            Widen(name8, name, 32);
+            addAudioOutput(name, SpeakerArrangementFor(buses[std::size_t(i)].channelCount), i == 0 ? kMain : kAux,
+                           i == 0 ? BusInfo::kDefaultActive : 0);
+        }
+    }
+    if (GetPluginType() == kPluginTypeMidiEffect && outputs == 0)
+        addAudioOutput(STR16("Dummy Output"), 0);
+}
+
+void IPlugVST3::RegisterParametersAndUnits()
+{
+    addUnit(new Unit(STR16("Root"), kRootUnitId, kNoParentUnitId));
+    if (GetPluginType() != kPluginTypeInstrument)
+        parameters.addParameter(new IPlugVST3BypassParameter(kBypassParamId));
+
+    // One unit per distinct non-empty group, numbered in order of first appearance.
+    std::vector<std::string> groups;
+    TChar unitName[128] = {};
+    for (int i = 0; i < NParams(); ++i)
+    {
+        IParam& param = *GetParam(i);
+        UnitID unit = kRootUnitId;
+        if (param.GetGroup()[0] != '\0')
+        {
+            auto found = std::find(groups.begin(), groups.end(), param.GetGroup());
+            if (found == groups.end())
+            {
+                groups.emplace_back(param.GetGroup());
+                Widen(param.GetGroup(), unitName, 128);
+                addUnit(new Unit(unitName, UnitID(groups.size()), kRootUnitId));
+                found = groups.end() - 1;
+            }
+            unit = UnitID(found - groups.begin() + 1);
+        }
+        parameters.addParameter(new IPlugVST3Parameter(param, ParamID(i), unit));
+    }
+}
+
+void IPlugVST3::IdentifyHostFrom(FUnknown* context)
+{
+    if (context == nullptr)
+        return;
+    IHostApplication* app = nullptr;
+    if (context->queryInterface(IHostApplication::iid, reinterpret_cast<void**>(&app)) != kResultOk || !app)
+        return;
+    String128 name = {};
+    if (app->getName(name) == kResultOk)
+    {
+        // Host names are plain ASCII in practice; each unit keeps its low byte.
+        char narrow[128] = {};
+        for (int i = 0; i < 127 && name[i] != 0; ++i)
+            narrow[i] = char(name[i] & 0xFF);
+        SetHost(narrow);
+    }
+    app->release();
+}
+
+tresult PLUGIN_API IPlugVST3::setBusArrangements(SpeakerArrangement* inputs, int32 numIns,
+                                                 SpeakerArrangement* outputs, int32 numOuts)
+{
+    // These hosts offer arrangements we could not match and then refuse to run the plug-in at all.
+    if (GetHost() == kHostArdour || GetHost() == kHostMixbus)
+        return kResultOk;
+    DisconnectAll(kInput);
+    DisconnectAll(kOutput);
+    if (numIns < 0 || numOuts < 0 || (numIns > 0 && inputs == nullptr) || (numOuts > 0 && outputs == nullptr))
+        return kResultFalse;
+    if (numIns > MaxNBuses(kInput) || numOuts > MaxNBuses(kOutput) || numIns > kMaxBusesPerDirection
+        || numOuts > kMaxBusesPerDirection)
+        return kResultFalse;
+    std::array<int, kMaxBusesPerDirection> inCounts {};
+    std::array<int, kMaxBusesPerDirection> outCounts {};
+    for (int32 i = 0; i < numIns; ++i)
+        inCounts[std::size_t(i)] = ChannelsOf(inputs[i]);
+    for (int32 i = 0; i < numOuts; ++i)
+        outCounts[std::size_t(i)] = ChannelsOf(outputs[i]);
+    const int layout = LayoutIndexFor(std::span<const int>(inCounts.data(), std::size_t(numIns)),
+                                      std::span<const int>(outCounts.data(), std::size_t(numOuts)));
+    if (layout < 0)
+        return kResultFalse;
+    removeAudioBusses();
+    CreateBuses(layout, layout);
+    return kResultOk;
+}
+
+tresult PLUGIN_API IPlugVST3::canProcessSampleSize(int32 symbolicSampleSize)
+{
+    return IsSupportedSampleSize(symbolicSampleSize) ? kResultTrue : kResultFalse;
+}
+
+tresult PLUGIN_API IPlugVST3::setupProcessing(ProcessSetup& setup)
+{
+    if (!SetupProcessing(setup))
+        return kResultFalse;
+    processSetup = setup;
+    ResetDsp();
+    return kResultOk;
+}
+
+tresult PLUGIN_API IPlugVST3::setActive(TBool state)
+{
+    OnActivate(state != 0);
+    return kResultOk;
+}
+
+tresult PLUGIN_API IPlugVST3::setProcessing(TBool state)
+{
+    if (!state)
+        ResetDsp();
+    return kResultOk;
+}
+
+// Audio thread: never allocates, locks or waits.
+tresult PLUGIN_API IPlugVST3::process(ProcessData& data)
+{
+    ProcessTiming(data);
+    ProcessParameterChanges(data, *this);
+    ProcessAudio(data, audioOutputs);
+    return kResultOk;
+}
+
+uint32 PLUGIN_API IPlugVST3::getLatencySamples() { return uint32(std::max(GetLatency(), 0)); }
+
+uint32 PLUGIN_API IPlugVST3::getTailSamples()
+{
+    const int tail = GetTailLength();
+    return tail == IPlugProcessor::kInfiniteTail ? Steinberg::Vst::kInfiniteTail : uint32(std::max(tail, 0));
+}
+
+void IPlugVST3::ChangeLatency(int samples)
+{
+    IPlugVST3ProcessorBase::ChangeLatency(samples);
+    if (componentHandler != nullptr)
+        componentHandler->restartComponent(kLatencyChanged);
+}
+
+tresult PLUGIN_API IPlugVST3::setParamNormalized(ParamID id, ParamValue value)
+{
+    const tresult result = SingleComponentEffect::setParamNormalized(id, value);
+    if (result != kResultOk)
+        return result;
+    value = std::clamp(value, 0.0, 1.0);
+    if (id < kBypassParamId && id < ParamID(NParams()))
+    {
+        GetParam(int(id))->StoreNormalised(value);
+        ParamChangedForEditor(int(id), ParamSource::Host);
+        SendParamToEditor(int(id), value, true);
+    }
+    else if (id == kPresetParamId)
+    {
+        LoadPreset(int(std::lround(double(NPresets() - 1) * value)));
+    }
+    return kResultOk;
+}
+
+IPlugView* PLUGIN_API IPlugVST3::createView(FIDString name)
+{
+    if (!HasEditor() || name == nullptr || std::strcmp(name, ViewType::kEditor) != 0)
+        return nullptr;
+    return new IPlugVST3View(*this);
+}
+
+tresult PLUGIN_API IPlugVST3::getProgramName(ProgramListID listId, int32 programIndex, String128 name)
+{
+    if (listId != ProgramListID(kPresetParamId) || name == nullptr)
+        return kResultFalse;
+    Widen(GetPresetName(programIndex), name, 128);
+    return kResultOk;
+}
+
+tresult PLUGIN_API IPlugVST3::getUnitByBus(MediaType, Steinberg::Vst::BusDirection, int32, int32, UnitID&) { return kResultFalse; }
+
+tresult PLUGIN_API IPlugVST3::setUnitProgramData(int32, int32, IBStream*) { return kResultFalse; }
+
+tresult PLUGIN_API IPlugVST3::getMidiControllerAssignment(int32 busIndex, int16 channel,
+                                                          CtrlNumber midiControllerNumber, ParamID& id)
+{
+    if (busIndex != 0 || channel > 0)
+        return kResultFalse;
+    const std::int64_t assigned =
+        std::int64_t(kMidiCcParamBase) + std::int64_t(channel) * kMidiCcParamsPerChannel + midiControllerNumber;
+    if (assigned < 0)
+        return kResultFalse;
+    id = ParamID(assigned);
+    return kResultOk;
+}
+
+tresult PLUGIN_API IPlugVST3::setChannelContextInfos(IAttributeList* list)
+{
+    if (list == nullptr)
+        return kResultFalse;
+    using namespace ChannelContext;
+    channelContext.name = ReadAttributeString(*list, kChannelNameKey);
+    channelContext.uid = ReadAttributeString(*list, kChannelUIDKey);
+    ReadAttributeInt(*list, kChannelIndexKey, channelContext.index);
+    std::int64_t color = 0;
+    ReadAttributeInt(*list, kChannelColorKey, color);
+    channelContext.red = GetRed(ColorSpec(color));
+    channelContext.green = GetGreen(ColorSpec(color));
+    channelContext.blue = GetBlue(ColorSpec(color));
+    channelContext.alpha = GetAlpha(ColorSpec(color));
+    ReadAttributeInt(*list, kChannelIndexNamespaceOrderKey, channelContext.indexNamespaceOrder);
+    channelContext.indexNamespace = ReadAttributeString(*list, kChannelIndexNamespaceKey);
+    ReadAttributeInt(*list, kChannelPluginLocationKey, channelContext.pluginLocation);
+    return kResultOk;
+}
+
+tresult PLUGIN_API IPlugVST3::queryInterface(const TUID iid, void** obj)
+{
+    if (obj == nullptr)
+        return kInvalidArgument;
+    QUERY_INTERFACE(iid, obj, IMidiMapping::iid, IMidiMapping)
+    QUERY_INTERFACE(iid, obj, ChannelContext::IInfoListener::iid, ChannelContext::IInfoListener)
+    return SingleComponentEffect::queryInterface(iid, obj);
+}
+
+void IPlugVST3::BeginHostEdit(int index)
+{
+    if (componentHandler != nullptr)
+        componentHandler->beginEdit(ParamID(index));
+}
+
+void IPlugVST3::HostEdit(int index, double normalised)
+{
+    if (componentHandler != nullptr)
+        componentHandler->performEdit(ParamID(index), normalised);
+}
+
+void IPlugVST3::EndHostEdit(int index)
+{
+    if (componentHandler != nullptr)
+        componentHandler->endEdit(ParamID(index));
+}
+
+void IPlugVST3::HostParameterDetailsChanged()
+{
+    if (componentHandler != nullptr)
+        componentHandler->restartComponent(kParamTitlesChanged);
+}
+
+void IPlugVST3::PushAllParamsToHost()
+{
+    for (int i = 0; i < NParams(); ++i)
+        if (Parameter* object = getParameterObject(ParamID(i)))
+            object->setNormalized(GetParam(i)->CurrentNormalised());
+    if (componentHandler == nullptr)
+        return;
+    if (componentHandler2 != nullptr)
+        componentHandler2->startGroupEdit();
+    IPlugAPIBase::PushAllParamsToHost();
+    if (componentHandler2 != nullptr)
+        componentHandler2->finishGroupEdit();
+}
+
+void IPlugVST3::SetParameterFromEditor(int index, double normalised)
+{
+    if (Parameter* object = getParameterObject(ParamID(index)))
+        object->setNormalized(normalised);
+    IPlugAPIBase::SetParameterFromEditor(index, normalised);
+}
+
+bool IPlugVST3::ResizeEditor(int width, int height)
+{
+    if (!HasEditor())
+        return true;
+    if ((width != EditorWidth() || height != EditorHeight()) && view != nullptr)
+        view->RequestResize(width, height);
+    SetEditorSize(width, height);
+    return true;
+}
+
+tresult IPlugVST3::getProcessorState(IBStream* state)
+{
+    if (state == nullptr)
+        return kInvalidArgument;
+    ByteChunk chunk;
+    if (!WriteState(chunk))
+        return kResultFalse;
+    const Parameter* bypass = getParameterObject(kBypassParamId);
+    if (!chunk.PutInt32(bypass != nullptr && bypass->getNormalized() >= 0.5 ? 1 : 0))
+        return kResultFalse;
+    int32 written = 0;
+    if (state->write(chunk.GetData(), chunk.Size(), &written) != kResultOk || written != chunk.Size())
+        return kResultFalse;
+    return kResultOk;
+}
+
+tresult IPlugVST3::setProcessorState(IBStream* state)
+{
+    if (state == nullptr)
+        return kInvalidArgument;
+    ByteChunk chunk;
+    const bool tolerant = GetHost() == kHostWaveLab;
+    char piece[kStateReadPiece];
+    while (chunk.Size() < kMaxStateBytes)
+    {
+        int32 got = 0;
+        const tresult result = state->read(piece, kStateReadPiece, &got);
+        if (got <= 0 || got > kStateReadPiece)
+            break;
+        if (result != kResultOk && !tolerant)
+            break;
+        if (!chunk.PutBytes(piece, got))
+            return kResultFalse;
+    }
+    const int pos = ReadState(chunk, 0);
+    std::int32_t bypassed = 0;
+    const bool complete = pos >= 0 && chunk.GetInt32(bypassed, pos) >= 0;
+
+    // The host's view follows whatever was restored, complete or not.
+    for (int i = 0; i < NParams(); ++i)
+        if (Parameter* object = getParameterObject(ParamID(i)))
+            object->setNormalized(GetParam(i)->CurrentNormalised());
+    if (complete)
+        if (Parameter* bypass = getParameterObject(kBypassParamId))
+            bypass->setNormalized(bypassed != 0 ? 1.0 : 0.0);
+    StateRestored();
+    return complete ? kResultOk : kResultFalse;
+}
+
+} // namespace iplug

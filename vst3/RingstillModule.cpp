@@ -1,0 +1,34 @@
+// The Ringstill module: its one class, and the function the factory constructs it with.
+#include "effect/Ringstill.h"
+#include "framework/ProcessLock.h"
+#include "vst3/ClassInfo.h"
+#include "vst3/ModuleEntry.h"
+
+#include <exception>
+#include <new>
+
+namespace {
+
+// Host thread. One plug-in at a time across the whole process, whichever thread asks.
+Steinberg::FUnknown* CreateRingstill(void* /*context*/)
+{
+    iplug::ProcessLockGuard guard;
+    try
+    {
+        auto* plug = new ringstill::Ringstill(iplug::InstanceInfo {});
+        return static_cast<Steinberg::Vst::IAudioProcessor*>(plug);
+    }
+    catch (const std::exception&)
+    {
+        // Out of memory while building the DSP lists: the host gets no instance, not an exception.
+        return nullptr;
+    }
+}
+
+} // namespace
+
+void ringstill::vst3::DescribeModule(PluginFactory& factory)
+{
+    factory.RegisterClass(MakeEffectClassInfo(ringstill::kPluginName, ringstill::kMakerId, ringstill::kUniqueId),
+                          &CreateRingstill);
+}
