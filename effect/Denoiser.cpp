@@ -19,11 +19,15 @@ namespace {
 // makes the first creation on any thread do it exactly once.
 void InitialiseRuntimeOnce()
 {
-    static const bool initialised = [] {
-        ringstill_rnnoise_global_init();
-        return true;
-    }();
-    (void)initialised;
+    // The registry the runtime fills is freed again when the plug-in module is unloaded,
+    // so a host that loads and unloads the module repeatedly does not leak.
+    struct Runtime
+    {
+        Runtime() { ringstill_rnnoise_global_init(); }
+        ~Runtime() { ringstill_rnnoise_global_free(); }
+    };
+    static const Runtime runtime;
+    (void)runtime;
 }
 
 } // namespace

@@ -128,6 +128,11 @@ void ringstill_rnnoise_global_init(void)
     Z_rnnoise_init_module();
 }
 
+void ringstill_rnnoise_global_free(void)
+{
+    wasm_rt_free();
+}
+
 /* Instantiates the module and creates the state and the frame buffers in it.
  * Returns 0 when the module trapped (including a failed allocation). */
 static int Instantiate(RingstillRnnoise* instance)

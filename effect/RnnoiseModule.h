@@ -17,6 +17,8 @@ typedef struct RingstillRnnoise RingstillRnnoise;
 
 /* Once per process, before any instance; the caller makes it thread-safe. */
 void ringstill_rnnoise_global_init(void);
+/* Frees the runtime's function-type registry; runs when the module is unloaded. */
+void ringstill_rnnoise_global_free(void);
 
 /* Host thread. A fresh module instance with one denoiser state using the
  * built-in model, or NULL when memory ran out or the module trapped. */

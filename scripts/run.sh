@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The main job: builds Ringstill and runs the built-in feedback demo.
+# The main job: builds Ringstill, installs the plug-in into ~/.vst3, and renders the built-in
+# feedback demo through the installed plug-in (loaded as a host loads it, through its module).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh build/release -DCMAKE_BUILD_TYPE=Release
-build/release/tools/ringstill-demo/ringstill-demo
+scripts/install-plugin.sh build/release
+build/release/tools/ringstill-render/ringstill-render --plugin "$HOME/.vst3/Ringstill.vst3" --demo
