@@ -400,3 +400,39 @@ TEST_F(EditorTest, TheDrawnEditorShowsItsColoursAndHandles)
 
 } // namespace
 } // namespace ringstill
+
+namespace ringstill {
+namespace {
+
+// A live signal under two notches: the spectrum is drawn normalised to its loudest bin.
+TEST_F(EditorTest, ALiveSpectrumIsDrawnAboveTheFloor)
+{
+    for (int b = 0; b < 40; ++b)
+    {
+        for (int i = 0; i < kBlock; ++i)
+        {
+            const double t = static_cast<double>(b * kBlock + i) / 48000.0;
+            in[static_cast<std::size_t>(i)] = 0.05 * std::sin(6.283185307 * 220.0 * t)
+                                              + 0.02 * std::sin(6.283185307 * 1500.0 * t)
+                                              + 0.01 * std::sin(6.283185307 * 6000.0 * t);
+        }
+        Process();
+    }
+    AddManual(1000.f);
+    AddManual(3500.f, -24.f, 12.f);
+    fx.Feed().selectedNotch.exchange(1);
+    fx.IdleUpdate();
+    Draw();
+    WritePng("editor-live.png");
+    auto* s = Tagged<SpectrumControl>(kSpectrumTag);
+    // The loudest bin sits at 0 dB: the outline colour appears near the 220 Hz column's top.
+    const int x = static_cast<int>(std::lround(s->XOfFrequency(220.f)));
+    int outline = 0;
+    for (int y = 15; y < 40; ++y)
+        outline += PixelNear(x, y, IColor(255, 47, 208, 230), 40) ? 1 : 0;
+    EXPECT_GT(outline, 0);
+    EXPECT_TRUE(PixelNear(5, 5, IColor(255, 38, 45, 56)));
+}
+
+} // namespace
+} // namespace ringstill
