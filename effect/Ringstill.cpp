@@ -1,5 +1,9 @@
 #include "effect/Ringstill.h"
 
+#ifdef RINGSTILL_HAS_EDITOR
+#include "editor/EditorLayout.h"
+#endif
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -9,20 +13,6 @@
 namespace ringstill {
 
 namespace {
-
-// Until the graphics toolkit is part of the build there is no context to make,
-// so the framework reports that the editor could not be opened. The context
-// will be made at the configured editor size, kEditorFps and kEditorScale.
-iplug::IGEditorDelegate::GraphicsPtr MakeEditorGraphics()
-{
-    return {nullptr, +[](igraphics::IGraphics*) {}};
-}
-
-// Builds the editor's controls once the toolkit is there; nothing to lay out yet.
-void LayoutEditor(igraphics::IGraphics& graphics)
-{
-    (void)&graphics;
-}
 
 // Host samples beyond the float range become infinities explicitly rather than
 // through an out-of-range conversion; the bank treats them like any infinity.
@@ -106,8 +96,10 @@ Ringstill::Ringstill(const iplug::InstanceInfo& info)
 
     CreateDefaultPreset();
 
-    SetMakeGraphicsFunc(&MakeEditorGraphics);
-    SetLayoutFunc(&LayoutEditor);
+#ifdef RINGSTILL_HAS_EDITOR
+    SetMakeGraphicsFunc([this] { return MakeEditorGraphics(*this); });
+    SetLayoutFunc([this](igraphics::IGraphics& graphics) { LayoutEditor(*this, graphics); });
+#endif
 }
 
 // Main thread.
@@ -303,13 +295,6 @@ void Ringstill::ResetDsp()
     feed.activeNotchCount.exchange(0);
     feed.inputPeak.exchange(0.0f);
     feed.outputPeak.exchange(0.0f);
-}
-
-// UI thread.
-void Ringstill::IdleUpdate()
-{
-    if (!IsEditorOpen())
-        return;
 }
 
 } // namespace ringstill

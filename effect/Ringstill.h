@@ -61,6 +61,9 @@ public:
     void ResetDsp() override;
     // UI thread, every 20 ms; nothing to do while the editor is closed.
     void IdleUpdate() override;
+    // UI thread: the editor's "Reset": parameter defaults without host edits, every
+    // slot removed through the command ring, no selection, everything redrawn.
+    void RestoreDefaultsAndClear();
 
     // The block the editor shares with the audio thread.
     EditorFeed& Feed() { return feed; }

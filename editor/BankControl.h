@@ -1,0 +1,30 @@
+// BankControl: the strip of the 20 notch slots coloured by kind, the selected one
+// framed; a press selects the slot under the pointer. UI thread.
+#pragma once
+
+#include "effect/EditorFeed.h"
+#include "framework/IControl.h"
+
+#include <vector>
+
+namespace ringstill {
+
+class Ringstill;
+
+class BankControl : public igraphics::IControl
+{
+public:
+    BankControl(const igraphics::IRECT& bounds, Ringstill& effect);
+
+    void OnMouseDown(float x, float y, const igraphics::IMouseMod& mod) override;
+    void Draw(igraphics::IGraphicsRenderer& g) override;
+
+    // Cell i of n across the strip.
+    igraphics::IRECT CellRect(int i, int n) const;
+
+private:
+    Ringstill& effect;
+    std::vector<NotchView> viewCopy;
+};
+
+} // namespace ringstill

@@ -1,0 +1,254 @@
+#include "editor/SpectrumControl.h"
+
+#include "effect/Ringstill.h"
+#include "framework/IGraphicsRenderer.h"
+#include "framework/IText.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstdio>
+
+namespace ringstill {
+
+using igraphics::IColor;
+using igraphics::IRECT;
+
+namespace {
+
+constexpr float kHandleReach = 16.0f;
+constexpr float kTopDb = 3.0f;
+constexpr float kBottomDb = -40.0f;
+constexpr float kDbSpan = 43.0f;
+
+constexpr IColor kBackground{255, 11, 15, 20};
+constexpr IColor kGrid{40, 255, 255, 255};
+constexpr IColor kLabel{115, 255, 255, 255};
+constexpr IColor kOutline{255, 47, 208, 230};
+constexpr IColor kFill{64, 23, 176, 196};
+constexpr IColor kResponse{230, 230, 40, 40};
+constexpr IColor kAutoHandle{255, 255, 200, 0};
+constexpr IColor kManualHandle{255, 0, 150, 235};
+constexpr IColor kRing{255, 255, 255, 255};
+constexpr igraphics::IText kLabelText{11.f, kLabel, "Roboto-Regular"};
+
+constexpr float kGridFrequencies[] = {30, 50, 100, 200, 300, 500, 1000, 2000, 3000, 5000, 10000, 20000};
+constexpr int kGridDbs[] = {0, -10, -20, -30, -40};
+
+} // namespace
+
+float NotchResponseDb(double f, double f0, double q, double depthDb, double fs)
+{
+    if (f0 <= 0.0 || q <= 0.0)
+        return 0.0f;
+    constexpr double kTwoPi = 6.283185307179586;
+    const double a = std::pow(10.0, depthDb / 40.0);
+    const double w0 = kTwoPi * f0 / fs;
+    const double alpha = std::sin(w0) / (2.0 * q);
+    const double n0 = 1.0 + alpha / a;
+    const double b0 = (1.0 + alpha * a) / n0;
+    const double b1 = -2.0 * std::cos(w0) / n0;
+    const double b2 = (1.0 - alpha * a) / n0;
+    const double a1 = b1;
+    const double a2 = (1.0 - alpha / a) / n0;
+    const double w = kTwoPi * f / fs;
+    const std::complex<double> z1 = std::polar(1.0, -w);
+    const std::complex<double> z2 = std::polar(1.0, -2.0 * w);
+    const std::complex<double> h = (b0 + b1 * z1 + b2 * z2) / (1.0 + a1 * z1 + a2 * z2);
+    return static_cast<float>(20.0 * std::log10(std::max(std::abs(h), 1e-6)));
+}
+
+SpectrumControl::SpectrumControl(const IRECT& bounds, Ringstill& effect) : IControl(bounds), effect(effect) {}
+
+float SpectrumControl::PlotWidth() const { return mRECT.right - mRECT.left - 30.0f; }
+float SpectrumControl::PlotHeight() const { return mRECT.bottom - mRECT.top - 16.0f; }
+
+float SpectrumControl::TopFrequency() const
+{
+    return static_cast<float>(std::min(0.5 * sampleRate, 20000.0));
+}
+
+float SpectrumControl::XOfFrequency(float f) const
+{
+    const float top = TopFrequency();
+    const float fc = std::clamp(f, 20.0f, std::max(top, 20.0f));
+    return mRECT.left + std::log(fc / 20.0f) / std::log(top / 20.0f) * PlotWidth();
+}
+
+float SpectrumControl::YOfDb(float g) const
+{
+    const float c = std::clamp((kTopDb - g) / kDbSpan, 0.0f, 1.0f);
+    return mRECT.top + c * PlotHeight();
+}
+
+float SpectrumControl::FrequencyOfX(float x) const
+{
+    const float pw = PlotWidth();
+    const float xc = std::clamp(x, mRECT.left, mRECT.left + pw);
+    const float u = std::clamp((xc - mRECT.left) / pw, 0.0f, 1.0f);
+    return 20.0f * std::pow(TopFrequency() / 20.0f, u);
+}
+
+float SpectrumControl::DbOfY(float y) const
+{
+    const float ph = PlotHeight();
+    const float yc = std::clamp(y, mRECT.top, mRECT.top + ph);
+    const float v = std::clamp((yc - mRECT.top) / ph, 0.0f, 1.0f);
+    return kTopDb - kDbSpan * v;
+}
+
+std::int32_t SpectrumControl::FindHandle(float x, float y) const
+{
+    float best = kHandleReach;
+    std::int32_t result = -1;
+    for (std::size_t i = 0; i < viewCopy.size(); ++i)
+    {
+        if (viewCopy[i].active == 0)
+            continue;
+        const float dx = x - XOfFrequency(viewCopy[i].frequency);
+        const float dy = y - YOfDb(viewCopy[i].targetDepth);
+        const float d = std::sqrt(dx * dx + dy * dy);
+        if (d < best)
+        {
+            best = d;
+            result = static_cast<std::int32_t>(i);
+        }
+    }
+    return result;
+}
+
+// UI thread.
+void SpectrumControl::OnMouseDown(float x, float y, const igraphics::IMouseMod&)
+{
+    dragIndex = FindHandle(x, y);
+    effect.Feed().selectedNotch.exchange(dragIndex);
+    MarkDirty(false);
+}
+
+// UI thread.
+void SpectrumControl::OnMouseDrag(float x, float y, float, float, const igraphics::IMouseMod&)
+{
+    if (dragIndex < 0)
+        return;
+    PushNotchCommand(effect.Feed(), NotchCommandType::Set, dragIndex, FrequencyOfX(x), DbOfY(y), 0.0f);
+    MarkDirty(false);
+}
+
+// UI thread.
+void SpectrumControl::OnMouseDblClick(float x, float y, const igraphics::IMouseMod&)
+{
+    if (FindHandle(x, y) >= 0)
+        return;
+    PushNotchCommand(effect.Feed(), NotchCommandType::Add, 0, FrequencyOfX(x), -18.0f, 25.0f);
+    MarkDirty(false);
+}
+
+// UI thread.
+void SpectrumControl::OnMouseWheel(float, float, const igraphics::IMouseMod&, float d)
+{
+    const std::int32_t i = effect.Feed().selectedNotch.load();
+    if (i < 0 || static_cast<std::size_t>(i) >= viewCopy.size())
+        return;
+    const float q = std::clamp(viewCopy[static_cast<std::size_t>(i)].q * (d > 0.0f ? 1.12f : 0.89f), 0.5f, 60.0f);
+    PushNotchCommand(effect.Feed(), NotchCommandType::SetWidth, i, q, 0.0f, 0.0f);
+    MarkDirty(false);
+}
+
+// UI thread: one locked copy, then drawing from the copies only.
+void SpectrumControl::Draw(igraphics::IGraphicsRenderer& g)
+{
+    ReadEditorView(effect.Feed(), spectrumCopy, binWidthHz, viewCopy);
+    sampleRate = effect.EffectSampleRate();
+    const std::int32_t sel = effect.Feed().selectedNotch.load();
+
+    const float L = mRECT.left;
+    const float T = mRECT.top;
+    const float pw = PlotWidth();
+    const float ph = PlotHeight();
+    const float top = TopFrequency();
+
+    g.FillRect(kBackground, mRECT);
+
+    for (float f : kGridFrequencies)
+        if (f >= 20.0f && f <= top)
+            g.DrawLine(kGrid, XOfFrequency(f), T, XOfFrequency(f), T + ph, nullptr, 1.0f);
+
+    char text[32];
+    for (int db : kGridDbs)
+    {
+        const float y = YOfDb(static_cast<float>(db));
+        g.DrawLine(kGrid, L, y, L + pw, y, nullptr, 1.0f);
+        std::snprintf(text, sizeof text, "%d", db);
+        g.DrawText(kLabelText, text, IRECT(L + pw + 2.0f, y - 7.0f, mRECT.right, y + 7.0f));
+    }
+
+    const struct { float f; const char* text; } freqLabels[] = {{100, "100"}, {1000, "1k"}, {10000, "10k"}};
+    for (const auto& label : freqLabels)
+        if (top >= label.f)
+        {
+            const float x = XOfFrequency(label.f);
+            g.DrawText(kLabelText, label.text, IRECT(x - 14.0f, T + ph + 1.0f, x + 16.0f, mRECT.bottom));
+        }
+
+    const int columns = static_cast<int>(pw);
+    if (!spectrumCopy.empty() && binWidthHz > 0.0f)
+    {
+        float ref = 1e-9f;
+        for (std::size_t k = 1; k < spectrumCopy.size(); ++k)
+        {
+            const float fk = static_cast<float>(k) * binWidthHz;
+            if (fk >= 20.0f && fk <= top)
+                ref = std::max(ref, spectrumCopy[k]);
+        }
+        const long last = static_cast<long>(spectrumCopy.size()) - 1;
+        g.PathClear();
+        for (int i = 0; i <= columns; ++i)
+        {
+            const float f = 20.0f * std::pow(top / 20.0f, static_cast<float>(i) / pw);
+            const long k = std::clamp(std::lround(f / binWidthHz), 1L, std::max(last, 1L));
+            const float value = k <= last ? spectrumCopy[static_cast<std::size_t>(k)] : 0.0f;
+            const float db = std::max(20.0f * std::log10(std::max(value / ref, 1e-6f)), kBottomDb);
+            const float x = L + static_cast<float>(i);
+            if (i == 0)
+                g.PathMoveTo(x, YOfDb(std::min(db, kTopDb)));
+            else
+                g.PathLineTo(x, YOfDb(std::min(db, kTopDb)));
+        }
+        g.PathStroke(kOutline, 1.5f, true);
+        g.PathLineTo(L + pw, T + ph);
+        g.PathLineTo(L, T + ph);
+        g.PathClose();
+        g.PathFill(kFill);
+    }
+
+    g.PathClear();
+    for (int i = 0; i <= columns; ++i)
+    {
+        const float f = 20.0f * std::pow(top / 20.0f, static_cast<float>(i) / pw);
+        float s = 0.0f;
+        for (const NotchView& v : viewCopy)
+            if (v.active != 0)
+                s += NotchResponseDb(f, v.frequency, v.q, v.targetDepth, sampleRate);
+        s = std::max(s, kBottomDb);
+        const float x = L + static_cast<float>(i);
+        if (i == 0)
+            g.PathMoveTo(x, YOfDb(std::min(s, kTopDb)));
+        else
+            g.PathLineTo(x, YOfDb(std::min(s, kTopDb)));
+    }
+    g.PathStroke(kResponse, 1.5f);
+
+    for (std::size_t i = 0; i < viewCopy.size(); ++i)
+    {
+        const NotchView& v = viewCopy[i];
+        if (v.active == 0)
+            continue;
+        const float cx = XOfFrequency(v.frequency);
+        const float cy = YOfDb(v.targetDepth);
+        g.FillCircle(v.manual != 0 ? kManualHandle : kAutoHandle, cx, cy, 5.0f);
+        if (static_cast<std::int32_t>(i) == sel)
+            g.DrawCircle(kRing, cx, cy, 7.0f, nullptr, 2.0f);
+    }
+}
+
+} // namespace ringstill

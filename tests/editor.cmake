@@ -1,0 +1,11 @@
+# The editor tests draw the real layout offscreen with the cairo renderer and the embedded font.
+file(GLOB RINGSTILL_EDITOR_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/test_editor_*.cpp)
+foreach(src ${RINGSTILL_EDITOR_TESTS})
+  get_filename_component(name ${src} NAME_WE)
+  if(TARGET ${name} AND TARGET ringstill_graphics AND TARGET ringstill_editor)
+    target_link_libraries(${name} PRIVATE ringstill_editor ringstill_graphics)
+    set(RINGSTILL_EDITOR_TEST_OUTPUT ${PROJECT_BINARY_DIR}/test-output/editor)
+    file(MAKE_DIRECTORY ${RINGSTILL_EDITOR_TEST_OUTPUT})
+    target_compile_definitions(${name} PRIVATE RINGSTILL_TEST_OUTPUT_DIR="${RINGSTILL_EDITOR_TEST_OUTPUT}")
+  endif()
+endforeach()

@@ -1,0 +1,438 @@
+// The editor through a real effect: layout rectangles, the spectrum's geometry and
+// gestures, the bank strip, the idle tick's texts and sliders, meters, the about
+// panel, the Reset action, and the pixels of the drawn editor.
+#include "editor/AboutPopup.h"
+#include "editor/BankControl.h"
+#include "editor/EditorTags.h"
+#include "editor/MeterControl.h"
+#include "editor/SpectrumControl.h"
+#include "effect/Ringstill.h"
+#include "framework/ICaptionControl.h"
+#include "framework/IGraphics.h"
+#include "framework/ITextControl.h"
+#include "framework/IVSliderControl.h"
+#include "graphics/CairoBackend.h"
+#include "graphics/CairoRenderer.h"
+#include "graphics/OffscreenSnapshot.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace ringstill {
+namespace {
+
+using igraphics::IColor;
+using igraphics::IControl;
+using igraphics::IMouseMod;
+using igraphics::IRECT;
+
+constexpr int kBlock = 512;
+
+class EditorTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        fx.SetSampleRate(48000.0);
+        fx.SetBlockCapacity(kBlock);
+        fx.CreateLatencyDelay();
+        in.assign(static_cast<std::size_t>(kBlock), 0.0);
+        out.assign(static_cast<std::size_t>(kBlock), 0.0);
+        fx.ConnectChannel(iplug::kInput, 0, in.data());
+        fx.ConnectChannel(iplug::kOutput, 0, out.data());
+        fx.DisconnectChannel(iplug::kInput, 1);
+        fx.DisconnectChannel(iplug::kOutput, 1);
+        fx.ResetDsp();
+        fx.SetGraphicsBackend(igraphics::CairoGraphicsBackend());
+        ui = fx.OpenEditor();
+        ASSERT_NE(ui, nullptr);
+        Process();
+        Draw();
+    }
+
+    void Process() { fx.ProcessAudioBlock(fx.InputPointers(), fx.OutputPointers(), kBlock); }
+    void Draw() { ASSERT_TRUE(igraphics::DrawOffscreen(*ui, target)); }
+    void AddManual(float f, float db = -18.0f, float q = 25.0f)
+    {
+        PushNotchCommand(fx.Feed(), NotchCommandType::Add, 0, f, db, q);
+        Process();
+    }
+    int Pending() const
+    {
+        return (fx.Feed().commandWriteIndex.load() - fx.Feed().commandReadIndex.load() + kCommandRingSize)
+               % kCommandRingSize;
+    }
+    NotchCommand LastCommand() const
+    {
+        const int w = (fx.Feed().commandWriteIndex.load() + kCommandRingSize - 1) % kCommandRingSize;
+        return fx.Feed().commandRing[static_cast<std::size_t>(w)];
+    }
+    template <typename T>
+    T* Tagged(int tag) { return dynamic_cast<T*>(ui->GetControlWithTag(tag)); }
+    std::string TextOf(int tag) { return Tagged<igraphics::ITextControl>(tag)->GetText(); }
+    std::vector<IRECT> AllRects()
+    {
+        std::vector<IRECT> rects;
+        ui->ForAllControls([&](IControl& c) { rects.push_back(c.GetRECT()); });
+        return rects;
+    }
+    bool HasRect(const IRECT& r)
+    {
+        for (const IRECT& x : AllRects())
+            if (std::fabs(x.left - r.left) < 0.01f && std::fabs(x.top - r.top) < 0.01f
+                && std::fabs(x.right - r.right) < 0.01f && std::fabs(x.bottom - r.bottom) < 0.01f)
+                return true;
+        return false;
+    }
+    testing::AssertionResult PixelNear(int x, int y, const IColor& want, int tol = 6)
+    {
+        const IColor got = target.ReadPixel(x, y);
+        if (std::abs(got.r - want.r) <= tol && std::abs(got.g - want.g) <= tol && std::abs(got.b - want.b) <= tol)
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is (" << got.r << ", " << got.g
+                                           << ", " << got.b << "), want (" << want.r << ", " << want.g << ", "
+                                           << want.b << ")";
+    }
+    void WritePng(const char* name)
+    {
+        const std::string path = std::string(RINGSTILL_TEST_OUTPUT_DIR) + "/" + name;
+        EXPECT_TRUE(target.WritePng(path.c_str()));
+    }
+
+    Ringstill fx;
+    std::vector<double> in, out;
+    igraphics::IGraphics* ui = nullptr;
+    igraphics::CairoRenderer target;
+    IMouseMod left{true};
+};
+
+void ExpectRect(const IRECT& r, float l, float t, float rt, float b)
+{
+    EXPECT_NEAR(r.left, l, 0.01f);
+    EXPECT_NEAR(r.top, t, 0.01f);
+    EXPECT_NEAR(r.right, rt, 0.01f);
+    EXPECT_NEAR(r.bottom, b, 0.01f);
+}
+
+TEST_F(EditorTest, TheLayoutPlacesTheReferenceRectangles)
+{
+    ExpectRect(ui->GetControlWithTag(kSpectrumTag)->GetRECT(), 10, 10, 652, 180);
+    ExpectRect(ui->GetControlWithTag(kInputMeterTag)->GetRECT(), 658, 10, 691, 180);
+    ExpectRect(ui->GetControlWithTag(kOutputMeterTag)->GetRECT(), 697, 10, 730, 180);
+    ExpectRect(ui->GetControlWithTag(kBankTag)->GetRECT(), 10, 186, 730, 208);
+    ExpectRect(ui->GetControlWithTag(kReduceTag)->GetRECT(), 120, 234, 376.2f, 258);
+    ExpectRect(ui->GetControlWithTag(kReduceValueTag)->GetRECT(), 384.2f, 234, 448.2f, 258);
+    ExpectRect(ui->GetControlWithTag(kActiveCountTag)->GetRECT(), 10, 685, 730, 705);
+    ExpectRect(ui->GetControlWithTag(kAboutTag)->GetRECT(), 0, 0, 740, 726);
+    EXPECT_TRUE(HasRect(IRECT(10, 315, 110, 345)));        // Clear
+    EXPECT_TRUE(HasRect(IRECT(120, 373, 658, 399)));       // Sensitivity slider
+    EXPECT_TRUE(HasRect(IRECT(662, 373, 730, 399)));       // its value box
+    EXPECT_TRUE(HasRect(IRECT(120, 603, 658, 629)));       // Gain slider
+    EXPECT_TRUE(HasRect(IRECT(630, 633, 730, 663)));       // Reset
+    EXPECT_TRUE(HasRect(IRECT(670, 696, 732, 718)));       // About
+    EXPECT_TRUE(HasRect(IRECT(521.1f, 214, 669.1f, 333))); // logo
+    EXPECT_TRUE(HasRect(IRECT(10, 634, 32, 656)));         // Hold
+    EXPECT_TRUE(ui->GetControlWithTag(kAboutTag)->IsHidden());
+    EXPECT_EQ(TextOf(kActiveCountTag), "Active filters: 0");
+}
+
+TEST_F(EditorTest, TheSpectrumGeometryMatchesTheWorkedExample)
+{
+    auto* s = Tagged<SpectrumControl>(kSpectrumTag);
+    EXPECT_NEAR(s->XOfFrequency(1000.f), 356.59f, 0.01f);
+    EXPECT_NEAR(s->XOfFrequency(3000.f), 453.92f, 0.01f);
+    EXPECT_NEAR(s->YOfDb(-18.f), 85.21f, 0.01f);
+    EXPECT_NEAR(s->YOfDb(-12.f), 63.72f, 0.01f);
+    const float lines[] = {20.74f, 56.56f, 92.37f, 128.19f, 164.f};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_NEAR(s->YOfDb(static_cast<float>(-10 * i)), lines[i], 0.01f);
+    EXPECT_NEAR(s->XOfFrequency(100.f) - 14.f, 138.59f, 0.01f);
+    EXPECT_NEAR(s->FrequencyOfX(356.59f), 1000.f, 0.5f);
+    EXPECT_FLOAT_EQ(s->DbOfY(0.f), 3.f);
+    EXPECT_FLOAT_EQ(s->DbOfY(500.f), -40.f);
+}
+
+TEST_F(EditorTest, ANotchResponseCutsItsDepthAtItsCentre)
+{
+    EXPECT_NEAR(NotchResponseDb(1000.0, 1000.0, 25.0, -18.0, 48000.0), -18.0f, 0.01f);
+    EXPECT_NEAR(NotchResponseDb(100.0, 1000.0, 25.0, -18.0, 48000.0), 0.0f, 0.05f);
+    EXPECT_EQ(NotchResponseDb(1000.0, 0.0, 25.0, -18.0, 48000.0), 0.0f);
+}
+
+TEST_F(EditorTest, FindHandleReachesLessThanSixteenPixelsAndTiesGoToTheLowerSlot)
+{
+    AddManual(1000.f);
+    AddManual(1000.f);
+    Draw();
+    auto* s = Tagged<SpectrumControl>(kSpectrumTag);
+    const float cx = s->XOfFrequency(1000.f), cy = s->YOfDb(-18.f);
+    EXPECT_EQ(s->FindHandle(cx + 15.9f, cy), 0);
+    EXPECT_EQ(s->FindHandle(cx + 16.f, cy), -1);
+    EXPECT_EQ(s->FindHandle(cx, cy), 0);
+}
+
+TEST_F(EditorTest, PressSelectsAndDragSendsSet)
+{
+    AddManual(1000.f);
+    Draw();
+    auto* s = Tagged<SpectrumControl>(kSpectrumTag);
+    s->OnMouseDown(357.f, 85.f, left);
+    EXPECT_EQ(fx.Feed().selectedNotch.load(), 0);
+    s->OnMouseDrag(453.92f, 63.72f, 0, 0, left);
+    const NotchCommand c = LastCommand();
+    EXPECT_EQ(c.type, static_cast<int>(NotchCommandType::Set));
+    EXPECT_NEAR(c.a, 3000.f, 1.f);
+    EXPECT_NEAR(c.b, -12.f, 0.01f);
+    s->OnMouseDown(100.f, 150.f, left);
+    EXPECT_EQ(fx.Feed().selectedNotch.load(), -1);
+    const int before = Pending();
+    s->OnMouseDrag(200.f, 100.f, 0, 0, left);
+    EXPECT_EQ(Pending(), before);
+}
+
+TEST_F(EditorTest, DoubleClickAddsOnlyAwayFromHandles)
+{
+    AddManual(1000.f);
+    Draw();
+    auto* s = Tagged<SpectrumControl>(kSpectrumTag);
+    s->OnMouseDblClick(360.f, 85.f, left);
+    EXPECT_EQ(Pending(), 0);
+    s->OnMouseDblClick(453.92f, 20.f, left);
+    ASSERT_EQ(Pending(), 1);
+    const NotchCommand c = LastCommand();
+    EXPECT_EQ(c.type, static_cast<int>(NotchCommandType::Add));
+    EXPECT_NEAR(c.a, 3000.f, 1.f);
+    EXPECT_EQ(c.b, -18.f);
+    EXPECT_EQ(c.c, 25.f);
+}
+
+TEST_F(EditorTest, WheelScalesTheSelectedSlotsWidthWithinItsLimits)
+{
+    auto* s = Tagged<SpectrumControl>(kSpectrumTag);
+    fx.Feed().selectedNotch.exchange(4); // a Free slot with the default Q 25
+    s->OnMouseWheel(0, 0, left, 1.f);
+    EXPECT_NEAR(LastCommand().a, 28.f, 1e-4f);
+    EXPECT_EQ(LastCommand().slotIndex, 4);
+    s->OnMouseWheel(0, 0, left, -1.f);
+    EXPECT_NEAR(LastCommand().a, 22.25f, 1e-4f);
+    AddManual(1000.f, -18.f, 59.f);
+    AddManual(2000.f, -18.f, 0.55f);
+    Draw();
+    fx.Feed().selectedNotch.exchange(0);
+    s->OnMouseWheel(0, 0, left, 1.f);
+    EXPECT_FLOAT_EQ(LastCommand().a, 60.f);
+    fx.Feed().selectedNotch.exchange(1);
+    s->OnMouseWheel(0, 0, left, -1.f);
+    EXPECT_FLOAT_EQ(LastCommand().a, 0.5f);
+    fx.Feed().selectedNotch.exchange(-1);
+    const int before = Pending();
+    s->OnMouseWheel(0, 0, left, 1.f);
+    EXPECT_EQ(Pending(), before);
+}
+
+TEST_F(EditorTest, TheBankStripSelectsTheCellUnderThePress)
+{
+    auto* b = Tagged<BankControl>(kBankTag);
+    ExpectRect(b->CellRect(0, 20), 11, 187, 45, 207);
+    ExpectRect(b->CellRect(1, 20), 47, 187, 81, 207);
+    ExpectRect(b->CellRect(19, 20), 695, 187, 729, 207);
+    b->OnMouseDown(100.f, 190.f, left);
+    EXPECT_EQ(fx.Feed().selectedNotch.load(), 2);
+    b->OnMouseDown(729.9f, 190.f, left);
+    EXPECT_EQ(fx.Feed().selectedNotch.load(), 19);
+    b->OnMouseDown(46.f, 190.f, left); // the gap between cells 1 and 2
+    EXPECT_EQ(fx.Feed().selectedNotch.load(), 1);
+}
+
+TEST_F(EditorTest, IdleShowsNoSelectionThenTheSelectedManualNotch)
+{
+    fx.IdleUpdate();
+    EXPECT_EQ(TextOf(kFilterTextTag), "Filter: none selected");
+    EXPECT_TRUE(ui->GetControlWithTag(kReduceTag)->IsDisabled());
+    EXPECT_EQ(TextOf(kReduceValueTag), "--");
+    EXPECT_EQ(TextOf(kFrequencyValueTag), "--");
+    EXPECT_EQ(TextOf(kBandwidthValueTag), "--");
+
+    AddManual(1000.f);
+    fx.Feed().selectedNotch.exchange(0);
+    fx.IdleUpdate();
+    EXPECT_EQ(TextOf(kFilterTextTag), "Filter 1  (manual)");
+    EXPECT_EQ(TextOf(kActiveCountTag), "Active filters: 1");
+    EXPECT_NEAR(ui->GetControlWithTag(kReduceTag)->ControlValue(), 0.55, 1e-5);
+    EXPECT_NEAR(ui->GetControlWithTag(kFrequencyTag)->ControlValue(), 0.56632, 1e-5);
+    EXPECT_NEAR(ui->GetControlWithTag(kBandwidthTag)->ControlValue(), 0.81713, 1e-5);
+    EXPECT_FALSE(ui->GetControlWithTag(kReduceTag)->IsDisabled());
+    EXPECT_EQ(TextOf(kReduceValueTag), "-18.0 dB");
+    EXPECT_EQ(TextOf(kFrequencyValueTag), "1.00 kHz");
+    EXPECT_EQ(TextOf(kBandwidthValueTag), "25.0 Q");
+    EXPECT_EQ(Pending(), 0); // positioning the sliders sends nothing
+}
+
+TEST_F(EditorTest, ReadoutsFollowPrintfRoundingAndAutoNotchesSayAuto)
+{
+    {
+        int lock = 0;
+        while (fx.Feed().viewLock.exchange(1) != 0)
+            ++lock;
+        fx.Feed().notchViews[2] = NotchView{1, 0, {0, 0}, 999.6f, -12.f, 25.f};
+        fx.Feed().notchViews[3] = NotchView{1, 0, {0, 0}, 12345.f, -12.f, 25.f};
+        fx.Feed().viewLock.store(0);
+    }
+    fx.Feed().selectedNotch.exchange(2);
+    fx.IdleUpdate();
+    EXPECT_EQ(TextOf(kFilterTextTag), "Filter 3  (auto)");
+    EXPECT_EQ(TextOf(kFrequencyValueTag), "1000 Hz");
+    fx.Feed().selectedNotch.exchange(3);
+    fx.IdleUpdate();
+    EXPECT_EQ(TextOf(kFrequencyValueTag), "12.35 kHz");
+}
+
+TEST(EditorMeter, ValueTexts)
+{
+    char text[32];
+    FormatMeterValue(-100.f, text, sizeof text);
+    EXPECT_STREQ(text, "-inf");
+    FormatMeterValue(20.f * std::log10(0.001f), text, sizeof text);
+    EXPECT_STREQ(text, "-inf");
+    FormatMeterValue(20.f * std::log10(0.0011f), text, sizeof text);
+    EXPECT_STREQ(text, "-59");
+    FormatMeterValue(0.f, text, sizeof text);
+    EXPECT_STREQ(text, "0");
+    FormatMeterValue(20.f * std::log10(1.5f), text, sizeof text);
+    EXPECT_STREQ(text, "3");
+    FormatMeterValue(-6.02f, text, sizeof text);
+    EXPECT_STREQ(text, "-6");
+}
+
+TEST_F(EditorTest, MetersFillTheirSegments)
+{
+    auto* m = Tagged<MeterControl>(kInputMeterTag);
+    ExpectRect(m->BarRect(), 661, 13, 688, 149);
+    EXPECT_NEAR(m->YOfDb(0.f), 25.36f, 0.01f);
+    EXPECT_NEAR(m->YOfDb(20.f * std::log10(0.5f)), 37.77f, 0.02f);
+    fx.Feed().inputPeak.exchange(1.5f);
+    fx.Feed().outputPeak.exchange(0.0011f);
+    Draw();
+    EXPECT_TRUE(PixelNear(674, 140, IColor(255, 60, 200, 60)));
+    EXPECT_TRUE(PixelNear(674, 30, IColor(255, 235, 235, 40)));
+    EXPECT_TRUE(PixelNear(674, 23, IColor(255, 235, 40, 40)));
+    EXPECT_TRUE(PixelNear(713, 148, IColor(255, 60, 200, 60), 30)); // the thin green segment of -59 dB
+    WritePng("meters.png");
+}
+
+TEST_F(EditorTest, TheAboutPanelHitTestsItsLinksAndCloses)
+{
+    auto* about = Tagged<AboutPopup>(kAboutTag);
+    EXPECT_EQ(CopyrightWithSign(kVendorCopyright), "Copyright \xC2\xA9 2026 Tollent Audio. All rights reserved.");
+    EXPECT_EQ(ShownWebAddress(kVendorWebAddress), "www.tollent.audio");
+    about->Hide(false);
+    Draw();
+    ExpectRect(about->PanelRect(), 110, 195, 630, 531);
+    ExpectRect(about->CloseRect(), 502, 481, 606, 513);
+    EXPECT_TRUE(PixelNear(5, 5, IColor(255, 14, 17, 22), 6)); // the veil over the background
+    WritePng("about.png");
+    const IRECT web = about->WebLinkRect();
+    about->OnMouseDown(web.left + 2.f, web.top + 18.f, left);
+    EXPECT_FALSE(about->IsHidden());
+    about->OnMouseDown(web.right + 1.f, web.top + 10.f, left); // 5 px past the end of the text
+    EXPECT_FALSE(about->IsHidden());
+    about->OnMouseDown(300.f, 450.f, left);
+    EXPECT_FALSE(about->IsHidden());
+    about->OnMouseDown(50.f, 50.f, left);
+    EXPECT_TRUE(about->IsHidden());
+}
+
+TEST_F(EditorTest, ResetWhileBypassedQueuesRemovalsUntilUnbypassed)
+{
+    AddManual(1000.f);
+    fx.GetParam(kGain)->StoreValue(6.0);
+    fx.GetParam(kBypass)->StoreValue(1.0);
+    Process();
+    fx.RestoreDefaultsAndClear();
+    EXPECT_EQ(fx.GetParam(kGain)->CurrentValue(), 0.0);
+    EXPECT_EQ(fx.GetParam(kBypass)->CurrentValue(), 0.0);
+    EXPECT_EQ(Pending(), 20);
+    EXPECT_EQ(fx.Feed().selectedNotch.load(), -1);
+    EXPECT_EQ(ReadSelectedView(fx.Feed(), 0).active, 1);
+    fx.GetParam(kBypass)->StoreValue(1.0);
+    Process();
+    EXPECT_EQ(Pending(), 20);
+    fx.GetParam(kBypass)->StoreValue(0.0);
+    Process();
+    EXPECT_EQ(Pending(), 0);
+}
+
+TEST_F(EditorTest, AValueEnteredInTheBoxMovesTheSliderOfItsRow)
+{
+    fx.GetParam(kGain)->StoreValue(12.0);
+    fx.SendParamToEditor(kGain, fx.GetParam(kGain)->CurrentNormalised(), true);
+    double sliderValue = -1.0;
+    ui->ForAllControls([&](IControl& c) {
+        if (dynamic_cast<igraphics::IVSliderControl*>(&c) != nullptr && c.GetParamIdx() == kGain)
+            sliderValue = c.ControlValue();
+    });
+    EXPECT_NEAR(sliderValue, 0.75, 1e-9);
+}
+
+TEST_F(EditorTest, TheDrawnEditorShowsItsColoursAndHandles)
+{
+    AddManual(1000.f);
+    {
+        while (fx.Feed().viewLock.exchange(1) != 0) {}
+        fx.Feed().notchViews[1] = NotchView{1, 0, {0, 0}, 3000.f, -12.f, 25.f};
+        fx.Feed().viewLock.store(0);
+    }
+    fx.Feed().selectedNotch.exchange(1);
+    fx.IdleUpdate();
+    Draw();
+    WritePng("editor.png");
+    EXPECT_TRUE(PixelNear(5, 5, IColor(255, 38, 45, 56)));
+    EXPECT_TRUE(PixelNear(700, 385, IColor(255, 25, 30, 39)));
+    EXPECT_TRUE(PixelNear(357, 85, IColor(255, 0, 150, 235)));
+    EXPECT_TRUE(PixelNear(454, 64, IColor(255, 255, 200, 0)));
+    EXPECT_TRUE(PixelNear(454 + 7, 64, IColor(255, 255, 255, 255), 40)); // the selection ring
+    EXPECT_TRUE(PixelNear(14, 190, IColor(255, 0, 150, 235)));           // bank cell 1: manual
+    EXPECT_TRUE(PixelNear(50, 190, IColor(255, 255, 200, 0)));           // cell 2: auto
+}
+
+} // namespace
+} // namespace ringstill
+
+namespace ringstill {
+namespace {
+
+// A live signal under two notches: the spectrum is drawn normalised to its loudest bin.
+TEST_F(EditorTest, ALiveSpectrumIsDrawnAboveTheFloor)
+{
+    for (int b = 0; b < 40; ++b)
+    {
+        for (int i = 0; i < kBlock; ++i)
+        {
+            const double t = static_cast<double>(b * kBlock + i) / 48000.0;
+            in[static_cast<std::size_t>(i)] = 0.05 * std::sin(6.283185307 * 220.0 * t)
+                                              + 0.02 * std::sin(6.283185307 * 1500.0 * t)
+                                              + 0.01 * std::sin(6.283185307 * 6000.0 * t);
+        }
+        Process();
+    }
+    AddManual(1000.f);
+    AddManual(3500.f, -24.f, 12.f);
+    fx.Feed().selectedNotch.exchange(1);
+    fx.IdleUpdate();
+    Draw();
+    WritePng("editor-live.png");
+    auto* s = Tagged<SpectrumControl>(kSpectrumTag);
+    // The loudest bin sits at 0 dB: the outline colour appears near the 220 Hz column's top.
+    const int x = static_cast<int>(std::lround(s->XOfFrequency(220.f)));
+    int outline = 0;
+    for (int y = 15; y < 40; ++y)
+        outline += PixelNear(x, y, IColor(255, 47, 208, 230), 40) ? 1 : 0;
+    EXPECT_GT(outline, 0);
+    EXPECT_TRUE(PixelNear(5, 5, IColor(255, 38, 45, 56)));
+}
+
+} // namespace
+} // namespace ringstill
