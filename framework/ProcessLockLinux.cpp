@@ -4,12 +4,10 @@
 
 namespace iplug {
 namespace {
-// Never destroyed: a host may create a plug-in while the module unloads statics.
-std::mutex& Mutex()
-{
-    static std::mutex* mutex = new std::mutex;
-    return *mutex;
-}
+// Constant-initialised, so it works before and during the module's static construction, and
+// owns no memory that could outlive the module.
+constinit std::mutex mutex;
+std::mutex& Mutex() { return mutex; }
 } // namespace
 
 void ProcessLock::Lock() { Mutex().lock(); }

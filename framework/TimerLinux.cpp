@@ -22,11 +22,26 @@ struct TimerList
     std::uint64_t pumpSerial = 0;
 };
 
-// Never destroyed: timers owned by static objects may outlive any static list.
+// Freed when the module unloads, so a host that loads and unloads it keeps no memory of it.
+// A timer still alive then (owned by a static object destroyed later) keeps the list instead.
+struct TimerListOwner
+{
+    TimerList* list = new TimerList;
+    ~TimerListOwner()
+    {
+        {
+            std::lock_guard<std::recursive_mutex> guard(list->lock);
+            if (!list->timers.empty())
+                return;
+        }
+        delete list;
+    }
+};
+
 TimerList& List()
 {
-    static TimerList* list = new TimerList;
-    return *list;
+    static TimerListOwner owner;
+    return *owner.list;
 }
 
 class TimerLinux final : public Timer
