@@ -1,5 +1,6 @@
 // The render tool run as its own executable on real files: what a user sees when a render works
 // and when the input is bad (one line on stderr, a non-zero exit, no output file).
+#include <cairo.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -221,6 +222,42 @@ TEST_F(RingstillRender, TheDemoReportsTheHowl)
     const std::vector<float> out = ReadAll(Path("demo.wav"), info);
     EXPECT_EQ(info.frames, 5 * 48000);
     EXPECT_EQ(info.channels, 2);
+}
+
+// The editor's picture after the demo: the howl's automatic notch is drawn where the spectrum puts
+// 2.5 kHz at the automatic depth, and its bank slot is coloured as automatic.
+TEST_F(RingstillRender, TheDemoSnapshotShowsTheHowlsNotch)
+{
+    const RunResult result = Run("--demo --snapshot " + Quote(Path("editor.png")));
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_NE(result.output.find("editor snapshot written to"), std::string::npos) << result.output;
+    cairo_surface_t* image = cairo_image_surface_create_from_png(Path("editor.png").c_str());
+    ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
+    EXPECT_EQ(cairo_image_surface_get_width(image), 740);
+    EXPECT_EQ(cairo_image_surface_get_height(image), 726);
+    const auto isGold = [&](int x, int y) {
+        const unsigned char* row = cairo_image_surface_get_data(image) + y * cairo_image_surface_get_stride(image);
+        const std::uint32_t argb = reinterpret_cast<const std::uint32_t*>(row)[x];
+        const int r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
+        return r > 200 && g > 140 && g < 230 && b < 90;
+    };
+    // 2.5 kHz on the 20 Hz .. 20 kHz axis of the plot (x 10 .. 626), -18 dB at y = 85.
+    const int handleX = int(std::lround(10.0 + std::log(125.0) / std::log(1000.0) * 616.0));
+    EXPECT_TRUE(isGold(handleX, 85)) << "x " << handleX;
+    EXPECT_FALSE(isGold(handleX - 40, 85));
+    // Third bank cell (x 82 .. 118), off its number.
+    EXPECT_TRUE(isGold(88, 197));
+    EXPECT_FALSE(isGold(16, 197));
+    cairo_surface_destroy(image);
+}
+
+TEST_F(RingstillRender, ASnapshotThatCannotBeWrittenFailsTheRenderWithoutOutput)
+{
+    const RunResult result =
+        Run("--demo --snapshot " + Quote(Path("missing/editor.png")) + " " + Quote(Path("demo.wav")));
+    ExpectOneLineError(result, "cannot draw the editor");
+    EXPECT_FALSE(fs::exists(Path("demo.wav")));
+    EXPECT_FALSE(fs::exists(Path("missing/editor.png.part")));
 }
 
 } // namespace

@@ -3,7 +3,7 @@ if(TARGET test_ringstill_render)
   if(TARGET ringstill-render AND RINGSTILL_PLUGIN_TARGET)
     find_package(PkgConfig REQUIRED)
     pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
-    target_link_libraries(test_ringstill_render PRIVATE PkgConfig::SNDFILE)
+    target_link_libraries(test_ringstill_render PRIVATE PkgConfig::SNDFILE ringstill_graphics)
     add_dependencies(test_ringstill_render ringstill-render ${RINGSTILL_PLUGIN_TARGET})
     target_compile_definitions(test_ringstill_render PRIVATE
       RINGSTILL_RENDER_TOOL="$<TARGET_FILE:ringstill-render>"

@@ -204,10 +204,16 @@ bool RenderSession::LoadState(const std::string& path, std::string& error)
     return true;
 }
 
+bool RenderSession::GetState(std::vector<std::uint8_t>& bytes)
+{
+    bytes.clear();
+    return instance->SaveState(bytes) == kResultOk;
+}
+
 bool RenderSession::SaveState(const std::string& path, std::string& error)
 {
     std::vector<std::uint8_t> bytes;
-    if (instance->SaveState(bytes) != kResultOk)
+    if (!GetState(bytes))
     {
         error = "the plug-in could not save its state";
         return false;

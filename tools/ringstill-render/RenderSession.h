@@ -30,6 +30,8 @@ public:
     bool Set(const std::string& assignment, std::string& error);
     bool LoadState(const std::string& path, std::string& error);
     bool SaveState(const std::string& path, std::string& error);
+    // The component state as the host would store it; false if the plug-in refused.
+    bool GetState(std::vector<std::uint8_t>& bytes);
     void ListParameters(std::FILE* out);
 
     // Asks for a bus arrangement of this many channels and starts processing.

@@ -5,6 +5,7 @@
 //   ringstill-render [options] INPUT OUTPUT
 //   ringstill-render --demo [options] [OUTPUT]
 #include "tools/ringstill-render/AudioFiles.h"
+#include "tools/ringstill-render/EditorSnapshot.h"
 #include "tools/ringstill-render/FeedbackScenario.h"
 #include "tools/ringstill-render/RenderSession.h"
 
@@ -38,6 +39,7 @@ struct Options
     std::vector<std::string> sets;
     std::string stateIn;
     std::string stateOut;
+    std::string snapshot;
     int block = kDefaultBlock;
     bool use64 = false;
     bool demo = false;
@@ -84,6 +86,7 @@ void Usage(std::FILE* out)
                  "                      \"Hold=on\"); may be repeated\n"
                  "  --state FILE        restore this component state first\n"
                  "  --save-state FILE   save the component state after rendering\n"
+                 "  --snapshot FILE     draw the plug-in's editor as it stands after rendering, as PNG\n"
                  "  --block N           frames per block (default %d)\n"
                  "  --64                process 64-bit samples (default 32-bit)\n"
                  "  --demo              render the built-in feedback scenario and report the howl's cut\n"
@@ -127,7 +130,8 @@ int ParseArguments(int argc, char** argv, Options& options)
             Usage(stdout);
             std::exit(0);
         }
-        else if (arg == "--plugin" || arg == "--set" || arg == "--state" || arg == "--save-state" || arg == "--block")
+        else if (arg == "--plugin" || arg == "--set" || arg == "--state" || arg == "--save-state" || arg == "--block"
+                 || arg == "--snapshot")
         {
             const char* v = value(arg.c_str());
             if (v == nullptr)
@@ -140,6 +144,8 @@ int ParseArguments(int argc, char** argv, Options& options)
                 options.stateIn = v;
             else if (arg == "--save-state")
                 options.stateOut = v;
+            else if (arg == "--snapshot")
+                options.snapshot = v;
             else
             {
                 char* end = nullptr;
@@ -283,6 +289,45 @@ private:
     bool latencyChanged = false;
 };
 
+// The editor's twin for --snapshot, fed every input block; it takes the module's state once the
+// first block has carried the settings in.
+class SnapshotFeed
+{
+public:
+    SnapshotFeed(const Options& options, int channels, double rate)
+    {
+        if (!options.snapshot.empty())
+            twin = std::make_unique<EditorSnapshot>(channels, rate, options.block);
+    }
+
+    bool Process(RenderSession& session, const float* in, int frames, std::string& error)
+    {
+        if (twin == nullptr)
+            return true;
+        if (!stateTaken)
+        {
+            std::vector<std::uint8_t> state;
+            if (!session.GetState(state) || !twin->SetState(state))
+            {
+                error = "the plug-in's state could not be read for the snapshot";
+                return false;
+            }
+            stateTaken = true;
+        }
+        twin->Process(in, frames);
+        return true;
+    }
+
+    bool Write(const Options& options, std::string& error)
+    {
+        return twin == nullptr || twin->Write(options.snapshot, error);
+    }
+
+private:
+    std::unique_ptr<EditorSnapshot> twin;
+    bool stateTaken = false;
+};
+
 std::unique_ptr<RenderSession> OpenAndConfigure(const Options& options, std::string& error)
 {
     auto session = RenderSession::Open(options.plugin, error);
@@ -341,6 +386,7 @@ int RenderFile(const Options& options)
     };
 
     AlignedRenderer renderer(*session, options.block);
+    SnapshotFeed snapshot(options, channels, rate);
     const auto started = std::chrono::steady_clock::now();
     for (;;)
     {
@@ -351,7 +397,8 @@ int RenderFile(const Options& options)
             break;
         inLevels.Add(in.data(), std::size_t(got) * std::size_t(channels));
         framesIn += std::uint64_t(got);
-        if (!renderer.Render(in.data(), int(got), sink, error))
+        if (!renderer.Render(in.data(), int(got), sink, error)
+            || !snapshot.Process(*session, in.data(), int(got), error))
             return Fail(error);
         if (reader.Frames() > 0)
             progress.Update(double(framesIn) / double(reader.Frames()));
@@ -363,7 +410,7 @@ int RenderFile(const Options& options)
     session->Stop();
     if (!options.stateOut.empty() && !session->SaveState(options.stateOut, error))
         return Fail(error);
-    if (!writer.Commit(error))
+    if (!snapshot.Write(options, error) || !writer.Commit(error))
         return Fail(error);
 
     const double seconds = double(framesIn) / rate;
@@ -378,6 +425,8 @@ int RenderFile(const Options& options)
         std::printf("  rendered in %.2f s (%.1f x real time)\n", took, seconds / took);
     if (!options.stateOut.empty())
         std::printf("  state saved to %s\n", options.stateOut.c_str());
+    if (!options.snapshot.empty())
+        std::printf("  editor snapshot written to %s\n", options.snapshot.c_str());
     return 0;
 }
 
@@ -417,11 +466,13 @@ int RenderDemo(Options options)
     };
 
     AlignedRenderer renderer(*session, options.block);
+    SnapshotFeed snapshot(options, kChannels, kScenarioRate);
     const std::size_t total = mono.size();
     for (std::size_t start = 0; start < total; start += std::size_t(options.block))
     {
         const int frames = int(std::min<std::size_t>(std::size_t(options.block), total - start));
-        if (!renderer.Render(input.data() + start * kChannels, frames, sink, error))
+        if (!renderer.Render(input.data() + start * kChannels, frames, sink, error)
+            || !snapshot.Process(*session, input.data() + start * kChannels, frames, error))
             return Fail(error);
     }
     if (!renderer.Flush(sink, error))
@@ -429,7 +480,7 @@ int RenderDemo(Options options)
     session->Stop();
     if (!options.stateOut.empty() && !session->SaveState(options.stateOut, error))
         return Fail(error);
-    if (!options.output.empty() && !writer.Commit(error))
+    if (!snapshot.Write(options, error) || (!options.output.empty() && !writer.Commit(error)))
         return Fail(error);
 
     std::vector<float> left(total);
@@ -491,6 +542,8 @@ int RenderDemo(Options options)
                 inLast, outLast, inLast - outLast);
     if (!options.output.empty())
         std::printf("  output written to %s\n", options.output.c_str());
+    if (!options.snapshot.empty())
+        std::printf("  editor snapshot written to %s\n", options.snapshot.c_str());
     return 0;
 }
 
