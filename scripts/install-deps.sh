@@ -11,6 +11,7 @@ PACKAGES=(
   fonts-roboto-hinted wabt juce-modules-source-data
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   xvfb xauth wine wine64
+  ardour # a real VST 3 host for the integration test; runs headless on its dummy backend
 )
 
 SUDO=""
@@ -25,7 +26,8 @@ command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # Through env: sudo would drop the variable.
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 # The denoiser's WebAssembly build, pinned in package-lock.json.
