@@ -41,6 +41,12 @@ constexpr int kEditorWidth = 740;
 constexpr int kEditorHeight = 726;
 constexpr int kBlock = 512;
 constexpr unsigned kButton1Mask = 1u << 8; // X's Button1Mask
+constexpr unsigned kControlMask = 1u << 2; // X's ControlMask
+// Key symbols of X (X11/keysymdef.h).
+constexpr unsigned long XK_a = 0x61;
+constexpr unsigned long XK_5 = 0x35;
+constexpr unsigned long XK_7 = 0x37;
+constexpr unsigned long XK_Return = 0xFF0D;
 
 // An X server for the whole run: the one DISPLAY names, else an Xvfb of our own.
 class XServer : public testing::Environment
@@ -351,6 +357,39 @@ TEST_F(Vst3Window, TheWheelOverASliderChangesItsParameterAsAHostEdit)
     ASSERT_TRUE(parent->SendButton(editor, 5, false, 400, 386, 300101));
     frame->RunFor(100ms);
     EXPECT_NEAR(instance->Controller()->getParamNormalized(0), start, 1e-6);
+}
+
+// ---------------------------------------------------------------- keys
+
+TEST_F(Vst3Window, AValueTypedIntoAValueBoxSetsItsParameter)
+{
+    ASSERT_EQ(Attach(), kResultOk);
+    frame->RunFor(100ms);
+    const unsigned long editor = EditorWindow();
+    // A press on the Sensitivity value box opens its text field.
+    ASSERT_TRUE(parent->SendButton(editor, 1, true, 700, 386, 500000));
+    ASSERT_TRUE(parent->SendButton(editor, 1, false, 700, 386, 500020));
+    frame->RunFor(100ms);
+    unsigned long t = 500100;
+    auto key = [&](unsigned long sym, unsigned state = 0) {
+        ASSERT_TRUE(parent->SendKey(editor, sym, true, t++, state));
+        ASSERT_TRUE(parent->SendKey(editor, sym, false, t++, state));
+    };
+    key(XK_a, kControlMask); // select all of "50"
+    key(XK_7);
+    key(XK_5);
+    frame->RunFor(100ms);
+    const auto typing = Shot();
+    ASSERT_EQ(typing.width, kEditorWidth);
+    Save(typing, "editor-window-typing.png");
+    key(XK_Return);
+    frame->RunFor(200ms);
+    EXPECT_NEAR(instance->Controller()->getParamNormalized(0), 0.75, 1e-9);
+    const auto image = Shot();
+    ASSERT_EQ(image.width, kEditorWidth);
+    // The slider's knob moved right, to three quarters of the track.
+    EXPECT_FALSE(PixelNear(typing, 520, 386, {64, 190, 214}, 40));
+    EXPECT_TRUE(PixelNear(image, 520, 386, {64, 190, 214}, 40));
 }
 
 // ---------------------------------------------------------------- closing, reopening, size

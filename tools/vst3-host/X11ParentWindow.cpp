@@ -187,6 +187,27 @@ bool X11ParentWindow::SendLeave(unsigned long target, int x, int y, unsigned lon
     return Send(d, target, LeaveWindowMask, event);
 }
 
+bool X11ParentWindow::SendKey(unsigned long target, unsigned long keysym, bool press, unsigned long time,
+                              unsigned state)
+{
+    Display* d = AsDisplay(display);
+    const KeyCode code = XKeysymToKeycode(d, KeySym(keysym));
+    if (code == 0)
+        return false;
+    XEvent event;
+    std::memset(&event, 0, sizeof event);
+    XKeyEvent& k = event.xkey;
+    k.type = press ? KeyPress : KeyRelease;
+    k.display = d;
+    k.window = Window(target);
+    k.root = DefaultRootWindow(d);
+    k.time = Time(time);
+    k.state = state;
+    k.keycode = code;
+    k.same_screen = True;
+    return Send(d, target, press ? KeyPressMask : KeyReleaseMask, event);
+}
+
 bool WritePng(const X11ParentWindow::Image& image, const std::string& path)
 {
     if (image.width <= 0 || image.height <= 0)

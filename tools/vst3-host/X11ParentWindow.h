@@ -46,6 +46,8 @@ public:
                     unsigned state = 0);
     bool SendMotion(unsigned long target, int x, int y, unsigned long time, unsigned state = 0);
     bool SendLeave(unsigned long target, int x, int y, unsigned long time);
+    // A key of the server's keyboard map by its key symbol (XK_...), with the modifier state.
+    bool SendKey(unsigned long target, unsigned long keysym, bool press, unsigned long time, unsigned state = 0);
 
 private:
     X11ParentWindow() = default;
