@@ -336,6 +336,8 @@ bool X11Window::Create(unsigned long parent)
 X11Window::~X11Window()
 {
     graphics.SetPlatformWindow(nullptr);
+    // The back buffer goes with the window: the renderer must not draw into it afterwards.
+    renderer.ReleaseTarget();
     if (x->display != nullptr && window != 0 && !x->windowGone)
         XDestroyWindow(x->display, window);
     x.reset();
