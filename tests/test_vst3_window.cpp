@@ -1,6 +1,8 @@
 // The Ringstill bundle's editor in a real X11 window: the view embedded into a host window of
 // the harness, driven by the harness's run loop, looked at through screenshots of the server,
-// and used through X events sent to it. Without DISPLAY the test starts its own Xvfb.
+// and used through X events sent to it, on an Xvfb of the test's own (on DISPLAY when Xvfb is
+// not installed).
+// (The suite's name groups it with the module's other tests: they share the module's unload.)
 #if defined(__linux__)
 
 #include "tools/vst3-host/ComponentHandler.h"
@@ -12,6 +14,7 @@
 #include "tools/vst3-host/X11ParentWindow.h"
 
 #include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +51,7 @@ constexpr unsigned long XK_5 = 0x35;
 constexpr unsigned long XK_7 = 0x37;
 constexpr unsigned long XK_Return = 0xFF0D;
 
-// An X server for the whole run: the one DISPLAY names, else an Xvfb of our own.
+// An X server for the whole run: an Xvfb of our own, else the one DISPLAY names.
 class XServer : public testing::Environment
 {
 public:
@@ -56,21 +59,36 @@ public:
 
     void SetUp() override
     {
-        const char* display = std::getenv("DISPLAY");
-        if (display != nullptr && display[0] != '\0')
-        {
-            available = true;
+        if (StartXvfb())
             return;
+        const char* display = std::getenv("DISPLAY");
+        available = display != nullptr && display[0] != '\0';
+    }
+
+    void TearDown() override
+    {
+        if (server > 0)
+        {
+            kill(server, SIGTERM);
+            waitpid(server, nullptr, 0);
+            server = 0;
         }
+    }
+
+private:
+    // A server of known depth and size (the shots need 24-bit colour and room for a scaled
+    // editor), and no windows on the developer's screen.
+    bool StartXvfb()
+    {
         int fds[2];
         if (pipe(fds) != 0)
-            return;
+            return false;
         std::string fdText = std::to_string(fds[1]);
         std::string program = "Xvfb";
         std::string displayfd = "-displayfd";
         std::string screen = "-screen";
         std::string zero = "0";
-        std::string geometry = "1280x1024x24";
+        std::string geometry = "2048x1536x24";
         std::string nolisten = "-nolisten";
         std::string tcp = "tcp";
         char* argv[] = {program.data(), displayfd.data(), fdText.data(), screen.data(), zero.data(),
@@ -86,7 +104,7 @@ public:
         {
             close(fds[0]);
             server = 0;
-            return;
+            return false;
         }
         // The server writes its display number once it accepts connections.
         std::string number;
@@ -102,23 +120,13 @@ public:
         if (number.empty())
         {
             TearDown();
-            return;
+            return false;
         }
         setenv("DISPLAY", (":" + number).c_str(), 1);
         available = true;
+        return true;
     }
 
-    void TearDown() override
-    {
-        if (server > 0)
-        {
-            kill(server, SIGTERM);
-            waitpid(server, nullptr, 0);
-            server = 0;
-        }
-    }
-
-private:
     static inline bool available = false;
     pid_t server = 0;
 };
@@ -180,7 +188,7 @@ public:
     uint32 PLUGIN_API release() override { return 1; }
 };
 
-class Vst3Window : public testing::Test
+class Vst3PluginWindow : public testing::Test
 {
 protected:
     void SetUp() override
@@ -268,7 +276,7 @@ protected:
 
 // ---------------------------------------------------------------- opening and drawing
 
-TEST_F(Vst3Window, TheEditorOpensAsAChildOfTheHostsWindowOnItsRunLoop)
+TEST_F(Vst3PluginWindow, TheEditorOpensAsAChildOfTheHostsWindowOnItsRunLoop)
 {
     ASSERT_EQ(Attach(), kResultOk);
     const unsigned long editor = EditorWindow();
@@ -287,7 +295,7 @@ TEST_F(Vst3Window, TheEditorOpensAsAChildOfTheHostsWindowOnItsRunLoop)
     EXPECT_GE(frame->TimerCalls(), 20);
 }
 
-TEST_F(Vst3Window, TheScreenShowsTheLayoutsBackgroundGraphValueBoxesAndBank)
+TEST_F(Vst3PluginWindow, TheScreenShowsTheLayoutsBackgroundGraphValueBoxesAndBank)
 {
     ASSERT_EQ(Attach(), kResultOk);
     Process(4);
@@ -306,7 +314,7 @@ TEST_F(Vst3Window, TheScreenShowsTheLayoutsBackgroundGraphValueBoxesAndBank)
 
 // ---------------------------------------------------------------- mouse
 
-TEST_F(Vst3Window, ADoubleClickOnTheGraphAddsANotchThatALaterFrameShows)
+TEST_F(Vst3PluginWindow, ADoubleClickOnTheGraphAddsANotchThatALaterFrameShows)
 {
     ASSERT_EQ(Attach(), kResultOk);
     Process(2);
@@ -328,7 +336,7 @@ TEST_F(Vst3Window, ADoubleClickOnTheGraphAddsANotchThatALaterFrameShows)
     EXPECT_GT(ChangedPixels(before, after, 434, 10, 474, 180), 40);
 }
 
-TEST_F(Vst3Window, TwoPressesFurtherApartThanTheDoubleClickTimeAddNothing)
+TEST_F(Vst3PluginWindow, TwoPressesFurtherApartThanTheDoubleClickTimeAddNothing)
 {
     ASSERT_EQ(Attach(), kResultOk);
     Process(2);
@@ -342,7 +350,7 @@ TEST_F(Vst3Window, TwoPressesFurtherApartThanTheDoubleClickTimeAddNothing)
     EXPECT_FALSE(PixelNear(image, 14, 190, {0, 150, 235}, 30));
 }
 
-TEST_F(Vst3Window, TheWheelOverASliderChangesItsParameterAsAHostEdit)
+TEST_F(Vst3PluginWindow, TheWheelOverASliderChangesItsParameterAsAHostEdit)
 {
     ASSERT_EQ(Attach(), kResultOk);
     frame->RunFor(100ms);
@@ -361,7 +369,7 @@ TEST_F(Vst3Window, TheWheelOverASliderChangesItsParameterAsAHostEdit)
 
 // ---------------------------------------------------------------- keys
 
-TEST_F(Vst3Window, AValueTypedIntoAValueBoxSetsItsParameter)
+TEST_F(Vst3PluginWindow, AValueTypedIntoAValueBoxSetsItsParameter)
 {
     ASSERT_EQ(Attach(), kResultOk);
     frame->RunFor(100ms);
@@ -394,7 +402,7 @@ TEST_F(Vst3Window, AValueTypedIntoAValueBoxSetsItsParameter)
 
 // ---------------------------------------------------------------- closing, reopening, size
 
-TEST_F(Vst3Window, RemovedDestroysTheWindowAndLeavesTheRunLoop)
+TEST_F(Vst3PluginWindow, RemovedDestroysTheWindowAndLeavesTheRunLoop)
 {
     ASSERT_EQ(Attach(), kResultOk);
     frame->RunFor(100ms);
@@ -408,7 +416,7 @@ TEST_F(Vst3Window, RemovedDestroysTheWindowAndLeavesTheRunLoop)
     EXPECT_EQ(frame->TimerCalls(), calls);
 }
 
-TEST_F(Vst3Window, TheCornerResizerScalesTheWindowAndReopeningKeepsTheSize)
+TEST_F(Vst3PluginWindow, TheCornerResizerScalesTheWindowAndReopeningKeepsTheSize)
 {
     ASSERT_EQ(Attach(), kResultOk);
     frame->RunFor(100ms);
@@ -456,9 +464,39 @@ TEST_F(Vst3Window, TheCornerResizerScalesTheWindowAndReopeningKeepsTheSize)
     EXPECT_EQ(tiny.getWidth(), 256);
 }
 
+TEST_F(Vst3PluginWindow, TheHostsContentScaleSizesTheWindowsPixelsAndSurvivesReopening)
+{
+    ASSERT_EQ(Attach(), kResultOk);
+    frame->RunFor(100ms);
+    void* found = nullptr;
+    ASSERT_EQ(view->queryInterface(IPlugViewContentScaleSupport::iid, &found), kResultOk);
+    IPtr<IPlugViewContentScaleSupport> scale = owned(static_cast<IPlugViewContentScaleSupport*>(found));
+    ASSERT_EQ(scale->setContentScaleFactor(1.5f), kResultOk);
+    parent->Resize(1110, 1089);
+    frame->RunFor(200ms);
+    int width = 0;
+    int height = 0;
+    bool mapped = false;
+    ASSERT_TRUE(parent->Geometry(EditorWindow(), width, height, mapped));
+    EXPECT_EQ(width, 1110);
+    EXPECT_EQ(height, 1089);
+    auto image = Shot();
+    ASSERT_EQ(image.width, 1110);
+    Save(image, "editor-window-content-scale.png");
+    EXPECT_TRUE(PixelNear(image, 1050, 578, {25, 30, 39})); // the Sensitivity value box, 1.5 times out
+    EXPECT_TRUE(PixelNear(image, 450, 90, {11, 15, 20}, 20)); // the graph's panel
+
+    Remove();
+    ASSERT_EQ(Attach(), kResultOk);
+    frame->RunFor(200ms);
+    ASSERT_TRUE(parent->Geometry(EditorWindow(), width, height, mapped));
+    EXPECT_EQ(width, 1110);
+    EXPECT_EQ(height, 1089);
+}
+
 // ---------------------------------------------------------------- hosts that cannot have the window
 
-TEST_F(Vst3Window, AFrameWithoutARunLoopIsRefusedAndOpensNothing)
+TEST_F(Vst3PluginWindow, AFrameWithoutARunLoopIsRefusedAndOpensNothing)
 {
     PlainFrame plain;
     ASSERT_EQ(view->setFrame(&plain), kResultOk);
@@ -470,7 +508,7 @@ TEST_F(Vst3Window, AFrameWithoutARunLoopIsRefusedAndOpensNothing)
     EXPECT_NE(EditorWindow(), 0u);
 }
 
-TEST_F(Vst3Window, AParentWindowThatDoesNotExistIsRefusedWithoutEndingTheHost)
+TEST_F(Vst3PluginWindow, AParentWindowThatDoesNotExistIsRefusedWithoutEndingTheHost)
 {
     void* missing = reinterpret_cast<void*>(std::uintptr_t(parent->Id() + 0x7777));
     EXPECT_EQ(view->attached(missing, kPlatformTypeX11EmbedWindowID), kResultFalse);
@@ -481,7 +519,7 @@ TEST_F(Vst3Window, AParentWindowThatDoesNotExistIsRefusedWithoutEndingTheHost)
     EXPECT_NE(EditorWindow(), 0u);
 }
 
-TEST_F(Vst3Window, AHostThatDestroysItsWindowBeforeRemovedIsSurvived)
+TEST_F(Vst3PluginWindow, AHostThatDestroysItsWindowBeforeRemovedIsSurvived)
 {
     ASSERT_EQ(Attach(), kResultOk);
     frame->RunFor(100ms);
