@@ -367,6 +367,35 @@ TEST_F(Vst3PluginWindow, TheWheelOverASliderChangesItsParameterAsAHostEdit)
     EXPECT_NEAR(instance->Controller()->getParamNormalized(0), start, 1e-6);
 }
 
+// Pixels of the tooltip's pale yellow inside a rectangle.
+int TooltipPixels(const X11ParentWindow::Image& image, int left, int top, int right, int bottom)
+{
+    int count = 0;
+    for (int y = top; y < bottom && y < image.height; ++y)
+        for (int x = left; x < right && x < image.width; ++x)
+            count += PixelNear(image, x, y, {255, 255, 225}, 4) ? 1 : 0;
+    return count;
+}
+
+TEST_F(Vst3PluginWindow, RestingOverASliderShowsItsTooltipAndLeavingTheWindowTakesItAway)
+{
+    ASSERT_EQ(Attach(), kResultOk);
+    frame->RunFor(100ms);
+    const unsigned long editor = EditorWindow();
+    ASSERT_TRUE(parent->SendMotion(editor, 300, 526, 600000)); // over Master Width
+    frame->RunFor(900ms);
+    const auto shown = Shot();
+    ASSERT_EQ(shown.width, kEditorWidth);
+    Save(shown, "editor-window-tooltip.png");
+    EXPECT_GT(TooltipPixels(shown, 250, 526, 740, 600), 500);
+
+    ASSERT_TRUE(parent->SendLeave(editor, 300, 740, 601000));
+    frame->RunFor(200ms);
+    const auto gone = Shot();
+    ASSERT_EQ(gone.width, kEditorWidth);
+    EXPECT_EQ(TooltipPixels(gone, 250, 526, 740, 600), 0);
+}
+
 // ---------------------------------------------------------------- keys
 
 TEST_F(Vst3PluginWindow, AValueTypedIntoAValueBoxSetsItsParameter)
