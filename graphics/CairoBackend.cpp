@@ -2,6 +2,7 @@
 
 #include "graphics/CairoRenderer.h"
 #include "graphics/EmbeddedResources.h"
+#include "graphics/PlatformBackend.h"
 
 namespace igraphics {
 
@@ -11,6 +12,11 @@ GraphicsBackend CairoGraphicsBackend()
     backend.makeRenderer = [] { return std::unique_ptr<IGraphicsRenderer>(std::make_unique<CairoRenderer>()); };
     backend.resources = &ModuleResources();
     return backend;
+}
+
+GraphicsBackend PlatformGraphicsBackend()
+{
+    return CairoGraphicsBackend();
 }
 
 } // namespace igraphics

@@ -1,5 +1,7 @@
 #include "vst3/IPlugVST3.h"
 
+#include "framework/IGraphics.h"
+#include "framework/IKeyPress.h"
 #include "framework/TextConversion.h"
 #include "vst3/IPlugVST3Parameter.h"
 #include "vst3/IPlugVST3View.h"
@@ -367,6 +369,80 @@ bool IPlugVST3::ResizeEditor(int width, int height)
         view->RequestResize(width, height);
     SetEditorSize(width, height);
     return true;
+}
+
+void IPlugVST3::OpenEditorWindow(void* parent)
+{
+    editorWindow.reset();
+    editorWindowFailed = false;
+    igraphics::IGraphics* ui = GetUI();
+    if (ui == nullptr)
+        return;
+    IPlugFrame* frame = view != nullptr ? view->Frame() : nullptr;
+    // Without a frame (a host that never called setFrame) there is nothing to run a window on,
+    // and the view stays a size-keeping placeholder as before.
+    if (frame == nullptr)
+        return;
+    editorWindow = iplug::OpenEditorWindow(*ui, parent, frame);
+    editorWindowFailed = editorWindow == nullptr;
+}
+
+void IPlugVST3::CloseEditorWindow()
+{
+    if (const igraphics::IGraphics* ui = GetUI())
+        closedDrawScale = ui->GetDrawScale();
+    editorWindow.reset();
+    editorWindowFailed = false;
+}
+
+void IPlugVST3::ResizeEditorContext(int width, int height, float scale)
+{
+    igraphics::IGraphics* ui = GetUI();
+    if (ui == nullptr)
+        return;
+    ui->SetScreenScale(scale);
+    float drawScale = ui->GetDrawScale();
+    if (closedDrawScale > 0.0f)
+    {
+        // Reopening: the window size remembered includes the draw scale of that time.
+        drawScale = closedDrawScale;
+        closedDrawScale = 0.0f;
+    }
+    if (!(drawScale > 0.0f))
+        drawScale = 1.0f;
+    ui->Resize(int(std::lround(float(width) / drawScale)), int(std::lround(float(height) / drawScale)), drawScale);
+}
+
+bool IPlugVST3::OnEditorKey(const IKeyPress& key, bool isUp)
+{
+    // Keys are for what the user sees: nothing takes them while no window shows the editor.
+    igraphics::IGraphics* ui = GetUI();
+    if (ui == nullptr || editorWindow == nullptr)
+        return false;
+    igraphics::IKeyPress press;
+    press.vk = key.virtualKey;
+    press.S = key.shift;
+    press.C = key.control;
+    press.A = key.alt;
+    // The character as UTF-8 (one UTF-16 unit: surrogate halves carry no character alone).
+    const char32_t c = key.character;
+    int n = 0;
+    if (c >= 0x20 && c < 0x80)
+        press.utf8[n++] = char(c);
+    else if (c >= 0x80 && c < 0x800)
+    {
+        press.utf8[n++] = char(0xC0 | (c >> 6));
+        press.utf8[n++] = char(0x80 | (c & 0x3F));
+    }
+    else if (c >= 0x800 && (c < 0xD800 || c > 0xDFFF))
+    {
+        press.utf8[n++] = char(0xE0 | (c >> 12));
+        press.utf8[n++] = char(0x80 | ((c >> 6) & 0x3F));
+        press.utf8[n++] = char(0x80 | (c & 0x3F));
+    }
+    press.utf8[n] = '\0';
+    // The host's key events carry no pointer position: no control is under it.
+    return isUp ? ui->OnKeyUp(-1.f, -1.f, press) : ui->OnKeyDown(-1.f, -1.f, press);
 }
 
 tresult IPlugVST3::getProcessorState(IBStream* state)

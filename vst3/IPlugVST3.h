@@ -11,6 +11,7 @@
 #pragma once
 
 #include "framework/IPlugAPIBase.h"
+#include "vst3/EditorWindow.h"
 #include "vst3/IPlugVST3ProcessorBase.h"
 #include "vst3/SingleComponentEffect.h"
 
@@ -18,6 +19,7 @@
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace iplug {
@@ -116,25 +118,18 @@ public:
     // Audio or setup thread: the new latency reaches the bypass delay, then the host is told.
     void ChangeLatency(int samples) override;
 
-    // --- Editor window hooks, UI thread. The graphics backend overrides them to put the graphics
-    // context into the host's window; without one the view keeps only the size and scale
-    // bookkeeping. parent is the host's window (an X11 window id on Linux, an HWND on Windows).
-    virtual void OpenEditorWindow(void* parent) { (void)parent; }
-    virtual void CloseEditorWindow() {}
-    // The graphics context is to draw at this size (in pixels of the editor) and screen scale.
-    virtual void ResizeEditorContext(int width, int height, float scale)
-    {
-        (void)width;
-        (void)height;
-        (void)scale;
-    }
+    // --- Editor window hooks, UI thread. By default they put the graphics context into the host's
+    // window through the platform's editor window (OpenEditorWindow in vst3/EditorWindow.h).
+    // parent is the host's window (an X11 window id on Linux, an HWND on Windows).
+    virtual void OpenEditorWindow(void* parent);
+    virtual void CloseEditorWindow();
+    // The graphics context is to take this window size (draw scale included) and screen scale.
+    virtual void ResizeEditorContext(int width, int height, float scale);
     // True when the editor handled the key.
-    virtual bool OnEditorKey(const IKeyPress& key, bool isUp)
-    {
-        (void)key;
-        (void)isUp;
-        return false;
-    }
+    virtual bool OnEditorKey(const IKeyPress& key, bool isUp);
+    // Whether the last OpenEditorWindow of the default hooks found no way to open the window.
+    bool EditorWindowFailed() const { return editorWindowFailed; }
+    bool HasEditorWindow() const { return editorWindow != nullptr; }
 
     // UI thread. The editor's screen scale (1 until the host sets one).
     float EditorScale() const { return editorScale; }
@@ -172,6 +167,10 @@ private:
     int closedWidth = 0;
     int closedHeight = 0;
     float closedScale = 0.0f;
+    // The corner resizer's draw scale at the last close, taken up again by the next open.
+    float closedDrawScale = 0.0f;
+    std::unique_ptr<EditorWindow> editorWindow;
+    bool editorWindowFailed = false;
     ChannelContextInfo channelContext;
 };
 

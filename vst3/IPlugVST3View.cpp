@@ -1,6 +1,5 @@
 #include "vst3/IPlugVST3View.h"
 
-
 #include <cmath>
 #include <cstring>
 
@@ -135,6 +134,14 @@ tresult PLUGIN_API IPlugVST3View::attached(void* parent, FIDString type)
     }
     rect = ViewRect(0, 0, plug.EditorWidth(), plug.EditorHeight());
     plug.OpenEditorWindow(parent);
+    if (plug.EditorWindowFailed())
+    {
+        // The host learns that no editor shows, and the next attempt starts from the same size.
+        plug.RememberClosedEditor(plug.EditorWidth(), plug.EditorHeight(), plug.EditorScale());
+        plug.CloseEditorWindow();
+        plug.CloseEditor();
+        return kResultFalse;
+    }
     editorOpen = true;
     return CPluginView::attached(parent, type);
 }

@@ -1,7 +1,9 @@
 // IPlugVST3View: the editor view the host embeds in its window. It sizes itself from the plug-in's
 // editor size, answers the host's size questions, forwards keys and the content scale, and keeps
 // the editor's size and scale in the plug-in across closing and reopening. The editor window
-// itself is opened and closed through the plug-in's editor window hooks (IPlugVST3).
+// itself is opened and closed through the plug-in's editor window hooks (IPlugVST3); when a
+// host's frame is there but the window cannot be opened in it (no run loop on Linux, no display,
+// a parent window that does not exist), attached fails and leaves nothing open.
 //
 // Reference counted (created with one reference by createView); holds a reference to the plug-in
 // while it exists. UI thread only.
@@ -51,6 +53,8 @@ public:
 
     // Asks the host's frame to give the view this size; false without a frame or when refused.
     bool RequestResize(int width, int height);
+    // The host's frame as set by setFrame, or nullptr.
+    Steinberg::IPlugFrame* Frame() const { return plugFrame; }
 
 private:
     Steinberg::tresult OnKey(Steinberg::char16 key, Steinberg::int16 keyCode, Steinberg::int16 modifiers, bool isUp);

@@ -1,0 +1,12 @@
+#pragma once
+// The graphics backend of the platform the module is built for: the one the VST 3 module installs
+// on the plug-in (SetGraphicsBackend) when it constructs it. Linux: cairo with the embedded
+// resources; Windows: GDI+ with the module's resources.
+
+#include "framework/GraphicsBackend.h"
+
+namespace igraphics {
+
+GraphicsBackend PlatformGraphicsBackend();
+
+} // namespace igraphics
