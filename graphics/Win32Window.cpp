@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <windowsx.h>
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -28,6 +29,8 @@ constexpr UINT_PTR kFrameTimerId = 1;
 // Sent to child windows when the monitor's DPI changed (Windows 10 1703); older headers lack it.
 constexpr UINT kDpiChangedAfterParent = 0x02E3;
 constexpr float kBaseDpi = 96.f;
+// Long tooltips wrap at this width (editor pixels) instead of running off the screen.
+constexpr int kTooltipMaxWidth = 320;
 
 // The module this code is linked into (the plug-in DLL), not the host's executable.
 HMODULE ThisModule()
@@ -180,6 +183,9 @@ struct Win32Window::Impl
     void DrawPending() { graphics.Draw(*renderer); }
     void ApplyCursor() { ::SetCursor(cursorHidden ? nullptr : ::LoadCursorW(nullptr, CursorResource(cursor))); }
     void FollowPrompt();
+    void CreateTooltip();
+    void UpdateTooltip();
+    void DetachTooltip();
     void Press(UINT msg, WPARAM wp, LPARAM lp);
     void Release(UINT msg, WPARAM wp, LPARAM lp);
     void Move(WPARAM wp, LPARAM lp);
@@ -209,6 +215,11 @@ struct Win32Window::Impl
     float lastY = -1.f;
     bool tookFocus = false;
     HWND focusBefore = nullptr;
+
+    // The system's tooltip, in place of the one the context would draw inside the editor.
+    HWND tooltip = nullptr;
+    bool tookTooltips = false;
+    std::string tooltipText;
 };
 
 namespace {
@@ -259,6 +270,7 @@ bool Win32Window::Impl::Create(HWND parent)
     attached = true;
     graphics.SetScreenScale(WindowDpiScale(hwnd)); // resizes through WindowResized when it differs
     graphics.Draw(*renderer, true);
+    CreateTooltip();
 
     // Half the frame period: the context's Tick keeps the frame rate, and the system's coarse
     // timer granularity cannot push frames below it.
@@ -273,7 +285,11 @@ void Win32Window::Impl::Destroy()
 {
     if (attached && graphics.GetPlatformWindow() == &owner)
         graphics.SetPlatformWindow(nullptr);
+    DetachTooltip();
     attached = false;
+    if (tooltip)
+        ::DestroyWindow(tooltip);
+    tooltip = nullptr;
     if (hwnd)
     {
         ::KillTimer(hwnd, kFrameTimerId);
@@ -372,6 +388,76 @@ void Win32Window::Impl::FollowPrompt()
     }
 }
 
+// Tooltips come from the system: they may reach past the editor's edges and wrap long texts,
+// which the context's own, drawn inside the editor, cannot. Without a tooltip control the
+// context keeps drawing its own.
+void Win32Window::Impl::CreateTooltip()
+{
+    if (!graphics.TooltipsEnabled())
+        return;
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
+                                ThisModule(), nullptr);
+    if (!tooltip)
+        return;
+    wchar_t empty[] = L"";
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE; // understood by every version of the control
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = hwnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(hwnd);
+    tool.lpszText = empty;
+    if (!::SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)))
+    {
+        ::DestroyWindow(tooltip);
+        tooltip = nullptr;
+        return;
+    }
+    const float scale = graphics.GetTotalScale();
+    ::SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, LPARAM(std::lround(float(kTooltipMaxWidth) * scale)));
+    ::SendMessageW(tooltip, TTM_SETDELAYTIME, TTDT_INITIAL, LPARAM(kTooltipDelayMs));
+    ::SendMessageW(tooltip, TTM_ACTIVATE, FALSE, 0);
+    graphics.EnableTooltips(false); // mouse-over tracking stays on
+    tookTooltips = true;
+}
+
+// After every mouse event: the tip of the control under the pointer, none during a prompt.
+void Win32Window::Impl::UpdateTooltip()
+{
+    if (!tooltip)
+        return;
+    const IControl* over = graphics.GetMouseOverControl();
+    const bool prompt = graphics.IsTextEntryOpen() || graphics.IsPopupMenuOpen();
+    const std::string text = (over && !over->IsHidden() && !prompt) ? over->GetTooltip() : "";
+    if (text == tooltipText)
+        return;
+    tooltipText = text;
+    ::SendMessageW(tooltip, TTM_POP, 0, 0);
+    std::wstring wide(text.size() + 1, L'\0');
+    const int n = text.empty() ? 0
+                               : ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), int(text.size()), wide.data(),
+                                                       int(wide.size()) - 1);
+    wide.resize(std::size_t(std::max(n, 0)));
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = hwnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(hwnd);
+    tool.lpszText = wide.data();
+    ::SendMessageW(tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    ::SendMessageW(tooltip, TTM_ACTIVATE, text.empty() ? FALSE : TRUE, 0);
+}
+
+// The context draws its own tooltips again (offscreen, or in the next window).
+void Win32Window::Impl::DetachTooltip()
+{
+    if (tookTooltips && attached)
+        graphics.EnableTooltips(true);
+    tookTooltips = false;
+    tooltipText.clear();
+}
+
 void Win32Window::Impl::Press(UINT msg, WPARAM wp, LPARAM lp)
 {
     const float x = float(GET_X_LPARAM(lp));
@@ -405,6 +491,7 @@ void Win32Window::Impl::Release(UINT msg, WPARAM wp, LPARAM lp)
     lastY = y;
     graphics.OnMouseUp(x, y, mod);
     FollowPrompt();
+    UpdateTooltip();
 }
 
 void Win32Window::Impl::Move(WPARAM wp, LPARAM lp)
@@ -430,6 +517,7 @@ void Win32Window::Impl::Move(WPARAM wp, LPARAM lp)
         graphics.OnMouseDrag(x, y, dX, dY, MouseMod(wp));
     else
         graphics.OnMouseOver(x, y, MouseMod(wp));
+    UpdateTooltip();
 }
 
 // True when the editor took the key.
@@ -506,6 +594,7 @@ LRESULT Win32Window::Impl::Handle(UINT msg, WPARAM wp, LPARAM lp)
         {
             lastX = lastY = -1.f;
             graphics.OnMouseOut();
+            UpdateTooltip();
         }
         return 0;
     case WM_MOUSEWHEEL:
@@ -571,6 +660,8 @@ LRESULT Win32Window::Impl::Handle(UINT msg, WPARAM wp, LPARAM lp)
     case WM_NCDESTROY:
         // The host destroyed its window, and ours with it, before closing the editor.
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        DetachTooltip();
+        tooltip = nullptr; // an owned popup, gone with its owner
         if (attached && graphics.GetPlatformWindow() == &owner)
             graphics.SetPlatformWindow(nullptr);
         attached = false;
@@ -602,6 +693,11 @@ Win32Window::~Win32Window()
 void* Win32Window::Handle() const
 {
     return mImpl->hwnd;
+}
+
+void* Win32Window::TooltipHandle() const
+{
+    return mImpl->tooltip;
 }
 
 const wchar_t* Win32Window::ClassName()

@@ -3,15 +3,17 @@
 // It draws the context with a GdiPlusRenderer into a DIB section (the back buffer) and blits
 // the drawn areas on WM_PAINT, so the host never sees a half-drawn frame; a window timer on the
 // context's frame rate drives the context's Tick. Mouse, wheel, key and DPI messages become the
-// context's entry points; the value prompt, popup menus and tooltips are drawn by the context
-// itself, the window only gives it the keyboard while a prompt is open.
+// context's entry points. The value prompt and popup menus are drawn by the context itself (the
+// window gives it the keyboard while one is open); tooltips are the system's (common controls),
+// so that long ones wrap and may reach past the editor.
 //
 // The window class is registered once per module under a name unique to the module (two
 // plug-ins built from this code can live in one host) and unregistered when the module's last
 // window goes. The platform thread timers of the plug-in's idle tick need no help from here:
 // the host's message loop dispatches them.
 //
-// Owned by the format binding (the VST 3 view) between attach and remove. UI thread only.
+// Owned by the format binding (the VST 3 view) between attach and remove; it goes before its
+// context does. UI thread only.
 // No Windows header is needed to use it.
 
 #include "framework/IGraphicsWindow.h"
@@ -33,7 +35,8 @@ public:
     Win32Window(const Win32Window&) = delete;
     Win32Window& operator=(const Win32Window&) = delete;
 
-    void* Handle() const; // the HWND
+    void* Handle() const;        // the HWND
+    void* TooltipHandle() const; // the system tooltip's HWND, null when the context draws its own
     // The registered class name of this module's editor windows (UTF-16).
     static const wchar_t* ClassName();
 
