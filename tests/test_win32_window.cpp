@@ -53,6 +53,16 @@ constexpr IColor kValueBox{255, 25, 30, 39};
 constexpr IColor kSpectrumBackground{255, 11, 15, 20};
 constexpr IColor kManualBlue{255, 0, 150, 235};
 
+// The last key the host's frame was sent.
+WPARAM gHostKey = 0;
+
+LRESULT CALLBACK HostFrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_KEYDOWN)
+        gHostKey = wp;
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
 // The host's editor frame: a plain visible top-level window.
 class HostFrame
 {
@@ -61,7 +71,7 @@ public:
     {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = &::DefWindowProcW;
+        wc.lpfnWndProc = &HostFrameProc;
         wc.hInstance = ::GetModuleHandleW(nullptr);
         wc.lpszClassName = L"RingstillTestHostFrame";
         ::RegisterClassExW(&wc); // a second frame finds it registered
@@ -427,6 +437,52 @@ TEST_F(Win32WindowTest, ClosingAndReopeningKeepsTheSizeAndScale)
     EXPECT_EQ(shot.height, 908);
     EXPECT_TRUE(Near(shot, int(700 * 1.25f), int(385 * 1.25f), kValueBox));
     EXPECT_TRUE(Near(shot, 6, 900, kEditorBackground));
+}
+
+TEST_F(Win32WindowTest, KeysTheEditorLeavesGoOnToTheHost)
+{
+    gHostKey = 0;
+    ::SetFocus(Hwnd());
+    PostKey(VK_F5);
+    Pump(100);
+    EXPECT_EQ(gHostKey, WPARAM(VK_F5));
+}
+
+TEST_F(Win32WindowTest, EscapeDropsTheTypedValue)
+{
+    Post(WM_LBUTTONDOWN, MK_LBUTTON, At(696.f, 416.f)); // Auto Cut's value box
+    Post(WM_LBUTTONUP, 0, At(696.f, 416.f));
+    Pump(200);
+    ASSERT_TRUE(ui->IsTextEntryOpen());
+    PostKey('3');
+    PostKey(VK_ESCAPE);
+    Pump(200);
+    EXPECT_FALSE(ui->IsTextEntryOpen());
+    EXPECT_NEAR(fx.GetParam(kAutoCut)->CurrentValue(), -18.0, 1e-9);
+}
+
+TEST_F(Win32WindowTest, TheHostsContentScaleResizesTheWindowAndItsBackBuffer)
+{
+    ui->SetScreenScale(2.f);
+    Pump(200);
+    const Capture shot = CaptureWindow(Hwnd());
+    WritePng(shot, "win32-screen-scale-2.png");
+    EXPECT_EQ(shot.width, 1480);
+    EXPECT_EQ(shot.height, 1452);
+    // The host's frame shows the top left 1000 x 1000 of it.
+    SpectrumControl& s = Spectrum();
+    const float gx = 0.5f * (s.XOfFrequency(200.f) + s.XOfFrequency(300.f));
+    const float gy = 0.5f * (s.YOfDb(-20.f) + s.YOfDb(-30.f));
+    EXPECT_TRUE(Near(shot, int(2.f * gx), int(2.f * gy), kSpectrumBackground, 4));
+    EXPECT_TRUE(Near(shot, 10, 10, kEditorBackground));
+    EXPECT_TRUE(Near(shot, 10, 2 * 200, kEditorBackground)); // left of the bank strip
+    EXPECT_TRUE(Near(shot, 2 * 14, 2 * 190, IColor(255, 90, 90, 90), 40)); // bank cell 1: free
+    // Mouse positions arrive in window pixels: the double-click lands where the graph is drawn.
+    const float x = s.XOfFrequency(3000.f);
+    Post(WM_LBUTTONDBLCLK, MK_LBUTTON, At(2.f * x, 80.f));
+    Post(WM_LBUTTONUP, 0, At(2.f * x, 80.f));
+    ASSERT_TRUE(PumpUntil([&] { return fx.Feed().notchViews[0].active == 1; }));
+    EXPECT_NEAR(fx.Feed().notchViews[0].frequency, 3000.f, 10.f);
 }
 
 TEST_F(Win32WindowTest, TheWindowClassLivesAsLongAsTheModulesLastWindow)
