@@ -180,7 +180,14 @@ struct Win32Window::Impl
     void Destroy();
     bool MakeBackBuffer(int pixelWidth, int pixelHeight);
     void FreeBackBuffer();
-    void DrawPending() { graphics.Draw(*renderer); }
+    // Draws what is dirty into the back buffer and schedules the blit of exactly that area:
+    // the back buffer always holds every finished frame, so a paint only copies.
+    void DrawDirty()
+    {
+        const IRECT drawn = graphics.Draw(*renderer);
+        if (!drawn.Empty())
+            owner.InvalidateRect(drawn);
+    }
     void ApplyCursor() { ::SetCursor(cursorHidden ? nullptr : ::LoadCursorW(nullptr, CursorResource(cursor))); }
     void FollowPrompt();
     void CreateTooltip();
@@ -554,7 +561,6 @@ LRESULT Win32Window::Impl::Handle(UINT msg, WPARAM wp, LPARAM lp)
         HDC dc = ::BeginPaint(hwnd, &ps);
         if (dc && memDC)
         {
-            DrawPending();
             const RECT& r = ps.rcPaint;
             ::BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, memDC, r.left, r.top, SRCCOPY);
         }
@@ -564,14 +570,14 @@ LRESULT Win32Window::Impl::Handle(UINT msg, WPARAM wp, LPARAM lp)
     case WM_PRINTCLIENT:
         if (memDC && wp)
         {
-            DrawPending();
             ::BitBlt(reinterpret_cast<HDC>(wp), 0, 0, width, height, memDC, 0, 0, SRCCOPY);
         }
         return 0;
     case WM_TIMER:
         if (wp == kFrameTimerId)
         {
-            graphics.Tick(); // invalidates what is due; WM_PAINT draws it
+            if (graphics.Tick())
+                DrawDirty();
             return 0;
         }
         break;
