@@ -408,6 +408,11 @@ TEST_F(Win32WindowTest, TooltipsAreTheSystemsAndFollowTheControlUnderThePointer)
     EXPECT_GT(rc.bottom - rc.top, 30) << "a long tip wraps onto several lines";
     WritePng(CaptureWindow(tooltip), "win32-tooltip.png");
 
+    Post(WM_MOUSELEAVE, 0, 0);
+    Pump(50);
+    EXPECT_EQ(ui->GetMouseOverControl(), nullptr);
+    EXPECT_EQ(TooltipText(tooltip, Hwnd()), "");
+
     window.reset();
     EXPECT_TRUE(ui->TooltipsEnabled()) << "offscreen and in the next window the context draws them again";
 }
@@ -483,6 +488,47 @@ TEST_F(Win32WindowTest, TheHostsContentScaleResizesTheWindowAndItsBackBuffer)
     Post(WM_LBUTTONUP, 0, At(2.f * x, 80.f));
     ASSERT_TRUE(PumpUntil([&] { return fx.Feed().notchViews[0].active == 1; }));
     EXPECT_NEAR(fx.Feed().notchViews[0].frequency, 3000.f, 10.f);
+}
+
+TEST_F(Win32WindowTest, ThePointerShowsTheCursorTheControlUnderItAsksFor)
+{
+    auto cursorShown = [&] {
+        ::SendMessageW(Hwnd(), WM_SETCURSOR, WPARAM(Hwnd()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        return ::GetCursor();
+    };
+    Post(WM_MOUSEMOVE, 0, At(732.f, 718.f)); // the corner resizer
+    Pump(50);
+    EXPECT_EQ(cursorShown(), ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32642))); // IDC_SIZENWSE
+    Post(WM_MOUSEMOVE, 0, At(300.f, 100.f));
+    Pump(50);
+    EXPECT_EQ(cursorShown(), ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512))); // IDC_ARROW
+}
+
+TEST_F(Win32WindowTest, DraggingTheCornerResizerScalesTheWindow)
+{
+    Post(WM_LBUTTONDOWN, MK_LBUTTON, At(732.f, 718.f));
+    for (int i = 1; i <= 10; ++i)
+        Post(WM_MOUSEMOVE, MK_LBUTTON, At(732.f + 7.4f * float(i), 718.f + 7.26f * float(i)));
+    Post(WM_LBUTTONUP, 0, At(806.f, 790.6f));
+    Pump(300);
+    RECT rc;
+    ASSERT_TRUE(::GetClientRect(Hwnd(), &rc));
+    EXPECT_GT(ui->GetDrawScale(), 1.05f);
+    EXPECT_EQ(rc.right, ui->PixelWidth());
+    EXPECT_EQ(rc.bottom, ui->PixelHeight());
+    EXPECT_GT(rc.right, 760);
+    const Capture shot = CaptureWindow(Hwnd());
+    EXPECT_TRUE(Near(shot, 6, rc.bottom - 6, kEditorBackground)) << "the new back buffer is drawn to its edge";
+}
+
+TEST_F(Win32WindowTest, LosingTheMouseMidDragEndsTheGesture)
+{
+    Post(WM_LBUTTONDOWN, MK_LBUTTON, At(300.f, 386.f)); // the Sensitivity slider
+    Pump(50);
+    ASSERT_NE(ui->GetCapturedControl(), nullptr);
+    ::SetCapture(host.hwnd); // say, the host opened a menu
+    EXPECT_EQ(ui->GetCapturedControl(), nullptr);
+    ::ReleaseCapture();
 }
 
 TEST_F(Win32WindowTest, TheWindowClassLivesAsLongAsTheModulesLastWindow)
