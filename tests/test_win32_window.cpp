@@ -273,6 +273,11 @@ TEST_F(Win32WindowTest, TheEditorReachesTheScreenAsAChildOfTheHostsWindow)
     EXPECT_EQ(::GetParent(Hwnd()), host.hwnd);
     EXPECT_TRUE(::IsWindowVisible(Hwnd()));
     EXPECT_EQ(ui->GetPlatformWindow(), window.get());
+    // The module's backend: GDI+ with the embedded font.
+    const auto* renderer = dynamic_cast<igraphics::GdiPlusRenderer*>(ui->GetRenderer());
+    ASSERT_NE(renderer, nullptr);
+    EXPECT_TRUE(renderer->HasFont("Roboto-Regular"));
+    EXPECT_EQ(renderer->TargetWidth(), 740) << "it draws into the window's back buffer";
     const Capture shot = CaptureWindow(Hwnd());
     WritePng(shot, "win32-editor.png");
     EXPECT_EQ(shot.width, 740);
