@@ -6,3 +6,7 @@ if(WIN32 AND TARGET test_win32_window AND TARGET ringstill_graphics AND TARGET r
   file(MAKE_DIRECTORY ${RINGSTILL_WIN32_WINDOW_TEST_OUTPUT})
   target_compile_definitions(test_win32_window PRIVATE RINGSTILL_TEST_OUTPUT_DIR="${RINGSTILL_WIN32_WINDOW_TEST_OUTPUT}")
 endif()
+if(WIN32 AND TEST test_win32_window)
+  # It moves the display's pointer and focus: nothing else may use the display meanwhile.
+  set_tests_properties(test_win32_window PROPERTIES RUN_SERIAL TRUE TIMEOUT 300)
+endif()
