@@ -387,6 +387,134 @@ TEST_F(EditorTest, ResetDspBringsBackTheNoSelectionDisplay)
     EXPECT_TRUE(PixelNear(static_cast<int>(PlotX(1000.f)) - 3, 85, kSpectrumBackground, 3)) << "no handle";
 }
 
+// --- what the idle tick redraws -----------------------------------------------------------------
+
+TEST_F(EditorTest, ASteadyIdleTickRedrawsOnlyTheFourLiveControls)
+{
+    fx.IdleUpdate();
+    Draw();
+    fx.IdleUpdate();
+    ui->ForAllControls([&](IControl& c) {
+        const bool live = c.GetTag() >= kSpectrumTag && c.GetTag() <= kOutputMeterTag;
+        EXPECT_EQ(c.IsDirty(), live) << "tag " << c.GetTag() << " at (" << c.GetRECT().left << ", "
+                                     << c.GetRECT().top << ")";
+    });
+    // Nothing below the bank strip needs drawing (the area carries a small margin).
+    const igraphics::IRECT area = ui->DirtyArea();
+    EXPECT_LE(area.left, 10.f);
+    EXPECT_LE(area.top, 10.f);
+    EXPECT_GE(area.right, 730.f);
+    EXPECT_GE(area.bottom, 208.f);
+    EXPECT_LT(area.bottom, 212.f);
+
+    // A new selection also redraws the selected-notch controls, once.
+    AddManual(1000.f);
+    fx.Feed().selectedNotch.exchange(0);
+    Draw();
+    fx.IdleUpdate();
+    for (int tag : {kReduceTag, kFrequencyTag, kBandwidthTag, kFilterTextTag, kReduceValueTag, kActiveCountTag})
+        EXPECT_TRUE(Tagged(tag)->IsDirty()) << tag;
+    Draw();
+    fx.IdleUpdate();
+    for (int tag : {kReduceTag, kFrequencyTag, kBandwidthTag, kFilterTextTag, kReduceValueTag, kActiveCountTag})
+        EXPECT_FALSE(Tagged(tag)->IsDirty()) << tag;
+    EXPECT_FALSE(Tagged(kAboutTag)->IsDirty()) << "hidden";
+
+    // While the about panel is shown every tick redraws it.
+    Click(700.f, 707.f);
+    Draw();
+    fx.IdleUpdate();
+    EXPECT_TRUE(Tagged(kAboutTag)->IsDirty());
+}
+
+// --- parameters and Reset through the mouse -------------------------------------------------------
+
+TEST_F(EditorTest, TheResetButtonRestoresTheDefaultsMovesTheSlidersBackAndClearsEveryNotch)
+{
+    // The "Gain" slider pressed three quarters along its track (handle inset 13): +12 dB.
+    Click(133.f + 0.75f * 512.f, 616.f);
+    EXPECT_NEAR(fx.GetParam(kGain)->CurrentValue(), 12.0, 1e-9);
+    Click(21.f, 645.f); // "Hold" on
+    EXPECT_EQ(fx.GetParam(kHold)->CurrentValue(), 1.0);
+    AddManual(1000.f);
+    AddManual(3000.f, -12.f, 10.f);
+    Draw();
+    Click(64.f, 197.f);
+    fx.IdleUpdate();
+    ASSERT_EQ(TextOf(kFilterTextTag), "Filter 2  (manual)");
+
+    Click(680.f, 648.f); // "Reset"
+    EXPECT_EQ(fx.GetParam(kGain)->CurrentValue(), 0.0);
+    EXPECT_EQ(fx.GetParam(kHold)->CurrentValue(), 0.0);
+    EXPECT_EQ(fx.Feed().selectedNotch.load(), -1);
+    EXPECT_EQ(Pending(), kMaxNotches);
+    for (int i = 0; i < Pending(); ++i)
+    {
+        const int index = (fx.Feed().commandReadIndex.load() + i) % kCommandRingSize;
+        const NotchCommand& c = fx.Feed().commandRing[static_cast<std::size_t>(index)];
+        EXPECT_EQ(c.type, static_cast<int>(NotchCommandType::Remove));
+        EXPECT_EQ(c.slotIndex, i);
+    }
+    int gainControls = 0;
+    ui->ForAllControls([&](IControl& c) {
+        if (c.GetParamIdx() == kGain)
+        {
+            ++gainControls;
+            EXPECT_DOUBLE_EQ(c.ControlValue(), 0.5) << "the slider and its box follow the parameter";
+        }
+    });
+    EXPECT_EQ(gainControls, 2);
+
+    fx.IdleUpdate();
+    EXPECT_EQ(TextOf(kFilterTextTag), "Filter: none selected");
+    Draw();
+    auto* gainBox = dynamic_cast<ITextControl*>(ui->GetMouseControl(690.f, 616.f));
+    ASSERT_NE(gainBox, nullptr);
+    EXPECT_STREQ(gainBox->GetText(), "0.0");
+    // The removed notches fade out over the following blocks and free their slots.
+    for (int b = 0; b < 200 && fx.Feed().activeNotchCount.load() > 0; ++b)
+        Process();
+    EXPECT_EQ(fx.Feed().activeNotchCount.load(), 0);
+    EXPECT_EQ(ReadSelectedView(fx.Feed(), 0).active, 0);
+    EXPECT_EQ(ReadSelectedView(fx.Feed(), 1).active, 0);
+}
+
+TEST_F(EditorTest, ADoubleClickResetsAParameterSliderAndAddsANotchOnEmptySpectrum)
+{
+    Click(133.f + 0.75f * 512.f, 616.f);
+    ASSERT_NEAR(fx.GetParam(kGain)->CurrentValue(), 12.0, 1e-9);
+    ui->OnMouseDblClickEditor(300.f, 616.f, left);
+    EXPECT_EQ(fx.GetParam(kGain)->CurrentValue(), 0.0);
+
+    // Whatever the pointer's height, the new notch is manual at -18 dB with Q 25.
+    ui->OnMouseDblClickEditor(PlotX(3000.f), 150.f, left);
+    ASSERT_EQ(Pending(), 1);
+    Process();
+    const NotchView added = ReadSelectedView(fx.Feed(), 0);
+    EXPECT_EQ(added.active, 1);
+    EXPECT_EQ(added.manual, 1);
+    EXPECT_NEAR(added.frequency, 3000.f, 1.f);
+    EXPECT_FLOAT_EQ(added.targetDepth, -18.f);
+    EXPECT_FLOAT_EQ(added.q, 25.f);
+    Draw();
+    ui->OnMouseDblClickEditor(PlotX(3000.f) + 5.f, 85.21f, left); // on its handle
+    EXPECT_EQ(Pending(), 0);
+}
+
+TEST_F(EditorTest, ADisabledNotchSliderIgnoresThePress)
+{
+    AddManual(1000.f);
+    fx.Feed().selectedNotch.exchange(0);
+    fx.IdleUpdate();
+    fx.ResetDsp(); // the notch is gone, the sliders are disabled at their last place
+    fx.IdleUpdate();
+    ASSERT_TRUE(Tagged(kReduceTag)->IsDisabled());
+    EXPECT_NE(ui->GetMouseControl(300.f, 246.f), Tagged(kReduceTag));
+    Click(300.f, 246.f);
+    EXPECT_NEAR(Tagged(kReduceTag)->ControlValue(), 0.55, 1e-5);
+    EXPECT_EQ(Pending(), 0);
+}
+
 // --- the about panel ----------------------------------------------------------------------------
 
 TEST_F(EditorTest, TheAboutPanelOpensItsLinksAndClosesOnCloseOrOutside)
@@ -430,6 +558,17 @@ TEST_F(EditorTest, TheAboutPanelOpensItsLinksAndClosesOnCloseOrOutside)
     EXPECT_EQ(fx.GetParam(kGain)->CurrentValue(), 6.0);
     EXPECT_EQ(Pending(), 0);
     EXPECT_EQ(window.urls.size(), 2u);
+}
+
+TEST_F(EditorTest, AClickBeforeTheAboutPanelWasEverDrawnClosesIt)
+{
+    auto* about = Tagged<AboutPopup>(kAboutTag);
+    ui->OnMouseDownEditor(700.f, 707.f, igraphics::IMouseMod(false, true)); // any button opens it
+    ui->OnMouseUpEditor(700.f, 707.f, igraphics::IMouseMod(false, true));
+    ASSERT_FALSE(about->IsHidden());
+    Click(400.f, 420.f); // where the panel will be: its rectangles are still empty
+    EXPECT_TRUE(about->IsHidden());
+    EXPECT_TRUE(window.urls.empty());
 }
 
 TEST_F(EditorTest, TheAboutPanelVeilsTheEditor)
