@@ -319,6 +319,59 @@ TEST_F(EditorTest, ANotchAboveTwentyKilohertzPutsTheFrequencySliderAtItsEnd)
     EXPECT_EQ(Pending(), 0) << "positioning the slider sends nothing";
 }
 
+TEST_F(EditorTest, WithTwoChannelsOneManualNotchCountsOncePerChannel)
+{
+    Prepare(48000.0, 2);
+    AddManual(1000.f);
+    fx.IdleUpdate();
+    EXPECT_EQ(TextOf(kActiveCountTag), "Active filters: 2");
+}
+
+// --- dragging a handle ----------------------------------------------------------------------------
+
+TEST_F(EditorTest, DraggingAHandleBeyondThePlotStopsAtZeroAndMinusFortyDecibels)
+{
+    AddManual(1000.f);
+    Draw();
+    ui->OnMouseDownEditor(356.59f, 85.21f, left);
+    ui->OnMouseDragEditor(356.59f, 0.f, 0, 0, left); // above the plot
+    EXPECT_FLOAT_EQ(LastCommand().b, 3.f);
+    Process();
+    EXPECT_FLOAT_EQ(ReadSelectedView(fx.Feed(), 0).targetDepth, 0.f) << "the Set command stops at 0 dB";
+    ui->OnMouseDragEditor(356.59f, 400.f, 0, 0, left); // below it
+    ui->OnMouseUpEditor(356.59f, 400.f, left);
+    EXPECT_FLOAT_EQ(LastCommand().b, -40.f);
+    Process();
+    EXPECT_FLOAT_EQ(ReadSelectedView(fx.Feed(), 0).targetDepth, -40.f);
+    EXPECT_NEAR(ReadSelectedView(fx.Feed(), 0).frequency, 1000.f, 0.5f);
+}
+
+TEST_F(EditorTest, EveryDragEventSendsOneSetAndAFullRingDropsTheNewest)
+{
+    AddManual(1000.f);
+    Draw();
+    ui->OnMouseDownEditor(356.59f, 85.21f, left);
+    fx.GetParam(kBypass)->StoreValue(1.0); // bypassed: nothing drains the ring
+    for (int i = 0; i < 300; ++i)
+    {
+        ui->OnMouseDragEditor(100.f + static_cast<float>(i), 85.21f, 1.f, 0, left);
+        if (i == 9)
+        {
+            EXPECT_EQ(Pending(), 10);
+        }
+    }
+    ui->OnMouseUpEditor(399.f, 85.21f, left);
+    EXPECT_EQ(Pending(), kCommandRingSize - 1);
+    auto* s = Tagged<SpectrumControl>(kSpectrumTag);
+    EXPECT_FLOAT_EQ(LastCommand().a, s->FrequencyOfX(100.f + 254.f)) << "the 255th drag is the last kept";
+    Process();
+    EXPECT_EQ(Pending(), kCommandRingSize - 1);
+    fx.GetParam(kBypass)->StoreValue(0.0);
+    Process();
+    EXPECT_EQ(Pending(), 0);
+    EXPECT_NEAR(ReadSelectedView(fx.Feed(), 0).frequency, s->FrequencyOfX(354.f), 0.5f);
+}
+
 // --- closing, reopening and resetting -----------------------------------------------------------
 
 TEST_F(EditorTest, TheIdleTickDoesNothingWithTheEditorClosedAndTheSelectionOutlivesIt)
