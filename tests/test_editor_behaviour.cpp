@@ -5,6 +5,7 @@
 // a DSP reset, the about panel, and the drawn live spectrum.
 #include "editor/AboutPopup.h"
 #include "editor/BankControl.h"
+#include "editor/MeterControl.h"
 #include "editor/SpectrumControl.h"
 #include "framework/ICaptionControl.h"
 #include "tests/support/EditorFixture.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -566,6 +568,26 @@ TEST_F(EditorTest, ADisabledNotchSliderIgnoresThePress)
     Click(300.f, 246.f);
     EXPECT_NEAR(Tagged(kReduceTag)->ControlValue(), 0.55, 1e-5);
     EXPECT_EQ(Pending(), 0);
+}
+
+// --- meters -------------------------------------------------------------------------------------
+
+// A broken host can hand over samples too large for single precision: the peak is then infinite.
+TEST_F(EditorTest, AnInfiniteLevelFillsTheMeterAndReadsInf)
+{
+    char text[32];
+    FormatMeterValue(std::numeric_limits<float>::infinity(), text, sizeof text);
+    EXPECT_STREQ(text, "inf");
+    FormatMeterValue(std::numeric_limits<float>::quiet_NaN(), text, sizeof text);
+    EXPECT_STREQ(text, "-inf");
+    FormatMeterValue(770.6f, text, sizeof text); // the loudest finite single-precision level
+    EXPECT_STREQ(text, "770");
+
+    fx.Feed().inputPeak.exchange(std::numeric_limits<float>::infinity());
+    Draw();
+    WritePng("behaviour-meter-inf.png");
+    EXPECT_TRUE(PixelNear(674, 15, IColor(255, 235, 40, 40))) << "red to the top of the bar";
+    EXPECT_TRUE(PixelNear(674, 140, IColor(255, 60, 200, 60)));
 }
 
 // --- the about panel ----------------------------------------------------------------------------
