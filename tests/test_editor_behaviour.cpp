@@ -138,6 +138,41 @@ TEST_F(EditorTest, RestingOnASliderShowsItsTooltipAndOnItsLabelNone)
     EXPECT_FALSE(PixelNear(static_cast<int>(tip.left) + 2, static_cast<int>(tip.top) + 2, IColor(255, 255, 255, 225)));
 }
 
+TEST_F(EditorTest, ATooltipNearTheEdgesStaysInsideTheEditor)
+{
+    using namespace std::chrono_literals;
+    const auto t0 = ui->Now();
+    ui->Tick(t0);
+    ui->OnMouseOverEditor(690.f, 700.f, igraphics::IMouseMod()); // "About", left of the corner resizer
+    ui->Tick(t0 + 700ms);
+    ASSERT_STREQ(ui->ShownTooltip(), "About Ringstill, copyright and license");
+    const igraphics::IRECT tip = ui->TooltipRECT();
+    EXPECT_GE(tip.left, 0.f);
+    EXPECT_GE(tip.top, 0.f);
+    EXPECT_LE(tip.right, 740.f);
+    EXPECT_LE(tip.bottom, 726.f);
+    EXPECT_LT(tip.bottom, 700.f) << "above the pointer when there is no room below";
+    Draw();
+    WritePng("behaviour-tooltip-corner.png");
+    EXPECT_TRUE(PixelNear(static_cast<int>(tip.left) + 2, static_cast<int>(tip.top) + 2, IColor(255, 255, 255, 225)));
+}
+
+TEST_F(EditorTest, TheShownAboutPanelHidesTheTooltipsBeneathIt)
+{
+    using namespace std::chrono_literals;
+    Click(700.f, 707.f);
+    Draw();
+    const auto t0 = ui->Now();
+    ui->Tick(t0);
+    ui->OnMouseOverEditor(300.f, 386.f, igraphics::IMouseMod()); // the "Sensitivity" slider, under the panel
+    ui->Tick(t0 + 1000ms);
+    EXPECT_EQ(ui->GetMouseOverControl(), Tagged(kAboutTag));
+    EXPECT_EQ(ui->ShownTooltip(), nullptr);
+    ui->OnMouseOverEditor(300.f, 100.f, igraphics::IMouseMod()); // the spectrum, under the veil only
+    ui->Tick(t0 + 2000ms);
+    EXPECT_EQ(ui->ShownTooltip(), nullptr);
+}
+
 // --- the spectrum at other sample rates ---------------------------------------------------------
 
 TEST_F(EditorTest, AtThirtyTwoKilohertzTheSpectrumTopsAtSixteen)
@@ -611,11 +646,13 @@ TEST_F(EditorTest, TheAboutPanelOpensItsLinksAndClosesOnCloseOrOutside)
     Click(web.left + 5.f, web.top + 18.f); // on the underline
     Click(mail.left + 5.f, mail.top + 10.f);
     EXPECT_EQ(window.urls, (std::vector<std::string>{"https://www.tollent.audio/", "mailto:support@tollent.audio"}));
-    Click(web.right + 1.f, web.top + 10.f); // 5 px past the end of the text
+    Click(web.right - 1.f, web.top + 10.f); // 3 px past the end of the text: still the link
+    EXPECT_EQ(window.urls.size(), 3u);
+    Click(web.right + 1.f, web.top + 10.f); // 5 px past it
     Click(300.f, 480.f);                    // inside the panel, on nothing
     const std::int32_t selected = fx.Feed().selectedNotch.load();
     Click(300.f, 197.f); // where the bank strip lies under the panel
-    EXPECT_EQ(window.urls.size(), 2u);
+    EXPECT_EQ(window.urls.size(), 3u);
     EXPECT_FALSE(about->IsHidden());
     EXPECT_EQ(fx.Feed().selectedNotch.load(), selected) << "the strip under the panel got nothing";
 
@@ -632,7 +669,7 @@ TEST_F(EditorTest, TheAboutPanelOpensItsLinksAndClosesOnCloseOrOutside)
     EXPECT_TRUE(about->IsHidden());
     EXPECT_EQ(fx.GetParam(kGain)->CurrentValue(), 6.0);
     EXPECT_EQ(Pending(), 0);
-    EXPECT_EQ(window.urls.size(), 2u);
+    EXPECT_EQ(window.urls.size(), 3u);
 }
 
 TEST_F(EditorTest, AClickBeforeTheAboutPanelWasEverDrawnClosesIt)
