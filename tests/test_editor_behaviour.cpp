@@ -591,6 +591,24 @@ TEST_F(EditorTest, ADoubleClickResetsAParameterSliderAndAddsANotchOnEmptySpectru
     EXPECT_EQ(Pending(), 0);
 }
 
+TEST_F(EditorTest, AValueTypedIntoABoxMovesTheParameterAndTheSliderOfItsRow)
+{
+    Click(690.f, 616.f); // the "Gain" value box
+    ASSERT_TRUE(ui->IsTextEntryOpen());
+    EXPECT_EQ(ui->GetTextEntry().Text(), "0.0") << "the field starts with the display text";
+    for (const char* c : {"1", "2"})
+        ui->OnKeyDown(0, 0, igraphics::IKeyPress(c, 0));
+    ui->OnKeyDown(0, 0, igraphics::IKeyPress("", igraphics::kVK_RETURN));
+    EXPECT_FALSE(ui->IsTextEntryOpen());
+    EXPECT_DOUBLE_EQ(fx.GetParam(kGain)->CurrentValue(), 12.0);
+    IControl* slider = ui->GetMouseControl(300.f, 616.f);
+    ASSERT_NE(slider, nullptr);
+    EXPECT_EQ(slider->GetParamIdx(), kGain);
+    EXPECT_DOUBLE_EQ(slider->ControlValue(), 0.75);
+    Draw();
+    EXPECT_STREQ(dynamic_cast<ITextControl*>(ui->GetMouseControl(690.f, 616.f))->GetText(), "12.0");
+}
+
 TEST_F(EditorTest, ADisabledNotchSliderIgnoresThePress)
 {
     AddManual(1000.f);
