@@ -35,8 +35,12 @@ constexpr Segment kSegments[] = {
 
 void FormatMeterValue(float db, char* out, int size)
 {
-    if (db <= -60.0f)
+    // Finite single-precision levels stay below 771 dB; only an infinite peak (or NaN) would
+    // reach the int conversion out of range, which is undefined and printed garbage.
+    if (!(db > -60.0f))
         std::snprintf(out, static_cast<std::size_t>(size), "-inf");
+    else if (db >= 1.0e6f)
+        std::snprintf(out, static_cast<std::size_t>(size), "inf");
     else
         std::snprintf(out, static_cast<std::size_t>(size), "%d", static_cast<int>(db));
 }

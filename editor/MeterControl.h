@@ -26,7 +26,8 @@ private:
     const char* label;
 };
 
-// The meter's value text: "-inf" at or below -60 dB, else the dB truncated toward zero.
+// The meter's value text: "-inf" at or below -60 dB (and for NaN), "inf" for an infinite
+// level, else the dB truncated toward zero.
 void FormatMeterValue(float db, char* out, int size);
 
 } // namespace ringstill

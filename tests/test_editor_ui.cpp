@@ -14,6 +14,7 @@
 #include "graphics/CairoBackend.h"
 #include "graphics/CairoRenderer.h"
 #include "graphics/OffscreenSnapshot.h"
+#include "tests/support/EditorFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -29,93 +30,9 @@ using igraphics::IControl;
 using igraphics::IMouseMod;
 using igraphics::IRECT;
 
-constexpr int kBlock = 512;
-
-class EditorTest : public testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        fx.SetSampleRate(48000.0);
-        fx.SetBlockCapacity(kBlock);
-        fx.CreateLatencyDelay();
-        in.assign(static_cast<std::size_t>(kBlock), 0.0);
-        out.assign(static_cast<std::size_t>(kBlock), 0.0);
-        fx.ConnectChannel(iplug::kInput, 0, in.data());
-        fx.ConnectChannel(iplug::kOutput, 0, out.data());
-        fx.DisconnectChannel(iplug::kInput, 1);
-        fx.DisconnectChannel(iplug::kOutput, 1);
-        fx.ResetDsp();
-        fx.SetGraphicsBackend(igraphics::CairoGraphicsBackend());
-        ui = fx.OpenEditor();
-        ASSERT_NE(ui, nullptr);
-        Process();
-        Draw();
-    }
-
-    void Process() { fx.ProcessAudioBlock(fx.InputPointers(), fx.OutputPointers(), kBlock); }
-    void Draw() { ASSERT_TRUE(igraphics::DrawOffscreen(*ui, target)); }
-    void AddManual(float f, float db = -18.0f, float q = 25.0f)
-    {
-        PushNotchCommand(fx.Feed(), NotchCommandType::Add, 0, f, db, q);
-        Process();
-    }
-    int Pending() const
-    {
-        return (fx.Feed().commandWriteIndex.load() - fx.Feed().commandReadIndex.load() + kCommandRingSize)
-               % kCommandRingSize;
-    }
-    NotchCommand LastCommand() const
-    {
-        const int w = (fx.Feed().commandWriteIndex.load() + kCommandRingSize - 1) % kCommandRingSize;
-        return fx.Feed().commandRing[static_cast<std::size_t>(w)];
-    }
-    template <typename T>
-    T* Tagged(int tag) { return dynamic_cast<T*>(ui->GetControlWithTag(tag)); }
-    std::string TextOf(int tag) { return Tagged<igraphics::ITextControl>(tag)->GetText(); }
-    std::vector<IRECT> AllRects()
-    {
-        std::vector<IRECT> rects;
-        ui->ForAllControls([&](IControl& c) { rects.push_back(c.GetRECT()); });
-        return rects;
-    }
-    bool HasRect(const IRECT& r)
-    {
-        for (const IRECT& x : AllRects())
-            if (std::fabs(x.left - r.left) < 0.01f && std::fabs(x.top - r.top) < 0.01f
-                && std::fabs(x.right - r.right) < 0.01f && std::fabs(x.bottom - r.bottom) < 0.01f)
-                return true;
-        return false;
-    }
-    testing::AssertionResult PixelNear(int x, int y, const IColor& want, int tol = 6)
-    {
-        const IColor got = target.ReadPixel(x, y);
-        if (std::abs(got.r - want.r) <= tol && std::abs(got.g - want.g) <= tol && std::abs(got.b - want.b) <= tol)
-            return testing::AssertionSuccess();
-        return testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is (" << got.r << ", " << got.g
-                                           << ", " << got.b << "), want (" << want.r << ", " << want.g << ", "
-                                           << want.b << ")";
-    }
-    void WritePng(const char* name)
-    {
-        const std::string path = std::string(RINGSTILL_TEST_OUTPUT_DIR) + "/" + name;
-        EXPECT_TRUE(target.WritePng(path.c_str()));
-    }
-
-    Ringstill fx;
-    std::vector<double> in, out;
-    igraphics::IGraphics* ui = nullptr;
-    igraphics::CairoRenderer target;
-    IMouseMod left{true};
-};
-
-void ExpectRect(const IRECT& r, float l, float t, float rt, float b)
-{
-    EXPECT_NEAR(r.left, l, 0.01f);
-    EXPECT_NEAR(r.top, t, 0.01f);
-    EXPECT_NEAR(r.right, rt, 0.01f);
-    EXPECT_NEAR(r.bottom, b, 0.01f);
-}
+using test::EditorTest;
+using test::ExpectRect;
+using test::kBlock;
 
 TEST_F(EditorTest, TheLayoutPlacesTheReferenceRectangles)
 {
