@@ -3,13 +3,7 @@
 #include "graphics/EmbeddedResources.h"
 #include "graphics/GdiPlusRenderer.h"
 
-#if __has_include("graphics/PlatformBackend.h")
 #include "graphics/PlatformBackend.h"
-#else
-namespace igraphics {
-GraphicsBackend PlatformGraphicsBackend();
-}
-#endif
 
 namespace igraphics {
 

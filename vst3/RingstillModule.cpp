@@ -1,9 +1,7 @@
 // The Ringstill module: its one class, and the function the factory constructs it with.
 #include "effect/Ringstill.h"
 #include "framework/ProcessLock.h"
-#if defined(RINGSTILL_PLATFORM_BACKEND)
 #include "graphics/PlatformBackend.h"
-#endif
 #include "vst3/ClassInfo.h"
 #include "vst3/ModuleEntry.h"
 
@@ -19,10 +17,8 @@ Steinberg::FUnknown* CreateRingstill(void* /*context*/)
     try
     {
         auto* plug = new ringstill::Ringstill(iplug::InstanceInfo {});
-#if defined(RINGSTILL_PLATFORM_BACKEND)
         // The editor's renderer and the module's font and logo.
         plug->SetGraphicsBackend(igraphics::PlatformGraphicsBackend());
-#endif
         return static_cast<Steinberg::Vst::IAudioProcessor*>(plug);
     }
     catch (const std::exception&)
