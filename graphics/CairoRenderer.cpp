@@ -1,6 +1,7 @@
 #include "graphics/CairoRenderer.h"
 
 #include <cairo-ft.h>
+#include <dlfcn.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -33,11 +34,9 @@ bool Drawable(const IRECT& r)
 // One FreeType library for the process. cairo keeps recently used font faces alive in its
 // own caches after we let go of them, so a face may be finished after its renderer is gone:
 // the library must outlive every renderer and is therefore never closed.
-std::mutex& FreeTypeMutex()
-{
-    static std::mutex* m = new std::mutex; // never destroyed, for faces finished at exit
-    return *m;
-}
+// Constant-initialised with nothing to destroy, so faces finished at exit can still take it.
+constinit std::mutex freeTypeMutex;
+std::mutex& FreeTypeMutex() { return freeTypeMutex; }
 
 FT_Library FreeTypeLibrary()
 {
@@ -70,8 +69,23 @@ void DestroyFaceHolder(void* p)
     delete holder;
 }
 
+// cairo may keep a face in its caches after we let go of it and call DestroyFaceHolder much
+// later: in a host that uses cairo itself, after the host unloaded us. The binary holding that
+// callback stays loaded from its first face on.
+void PinThisBinary()
+{
+    static const bool pinned = [] {
+        Dl_info info {};
+        if (dladdr(reinterpret_cast<void*>(&DestroyFaceHolder), &info) == 0 || info.dli_fname == nullptr)
+            return false;
+        return dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+    }();
+    (void)pinned;
+}
+
 cairo_font_face_t* CreateFontFace(const void* data, std::size_t size)
 {
+    PinThisBinary();
     if (!data || size == 0 || size > static_cast<std::size_t>(std::numeric_limits<FT_Long>::max()))
         return nullptr;
     auto* holder = new FaceHolder;
