@@ -98,7 +98,12 @@ Ringstill::Ringstill(const iplug::InstanceInfo& info)
 
 #ifdef RINGSTILL_HAS_EDITOR
     SetMakeGraphicsFunc([this] { return MakeEditorGraphics(*this); });
-    SetLayoutFunc([this](igraphics::IGraphics& graphics) { LayoutEditor(*this, graphics); });
+    SetLayoutFunc([this](igraphics::IGraphics& graphics) {
+        LayoutEditor(*this, graphics);
+        // A new layout shows no selection yet: the next idle tick sets up the selected-notch
+        // controls even when the selection is the one an earlier editor showed.
+        feed.shownSelection.store(-2);
+    });
 #endif
 }
 

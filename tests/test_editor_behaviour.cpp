@@ -37,7 +37,6 @@ constexpr IColor kSpectrumFill{64, 23, 176, 196};
 constexpr IColor kVeil{200, 12, 15, 20};
 constexpr IColor kPanelFill{255, 40, 47, 60};
 constexpr IColor kFreeCell{128, 90, 90, 90};
-constexpr const char* kLayoutFilterText = "Active filter  (drag a handle, wheel = width, double-click graph to add)";
 
 // Where the spectrum draws a frequency at 48 kHz and above in the reference rectangle.
 float PlotX(float f)
@@ -411,7 +410,7 @@ TEST_F(EditorTest, EveryDragEventSendsOneSetAndAFullRingDropsTheNewest)
 
 // --- closing, reopening and resetting -----------------------------------------------------------
 
-TEST_F(EditorTest, TheIdleTickDoesNothingWithTheEditorClosedAndTheSelectionOutlivesIt)
+TEST_F(EditorTest, TheIdleTickDoesNothingWithTheEditorClosedAndAReopenedEditorShowsTheKeptSelection)
 {
     CloseEditor();
     AddManual(1000.f);
@@ -430,13 +429,12 @@ TEST_F(EditorTest, TheIdleTickDoesNothingWithTheEditorClosedAndTheSelectionOutli
     ASSERT_NE(OpenEditor(), nullptr);
     fx.IdleUpdate();
     EXPECT_EQ(fx.Feed().selectedNotch.load(), 0);
-    // The selection did not change, so the new layout keeps its own first state ...
-    EXPECT_EQ(TextOf(kFilterTextTag), kLayoutFilterText);
+    // The reopened editor shows the kept selection, not the layout's first state ...
+    EXPECT_EQ(fx.Feed().shownSelection.load(), 0);
+    EXPECT_EQ(TextOf(kFilterTextTag), "Filter 1  (manual)");
     for (int tag : {kReduceTag, kFrequencyTag, kBandwidthTag})
-    {
         EXPECT_FALSE(Tagged(tag)->IsDisabled()) << tag;
-        EXPECT_EQ(Tagged(tag)->ControlValue(), 0.0) << tag;
-    }
+    EXPECT_NEAR(Tagged(kReduceTag)->ControlValue(), 0.55, 1e-5);
     // ... while the readouts and the count follow every tick.
     EXPECT_EQ(TextOf(kReduceValueTag), "-18.0 dB");
     EXPECT_EQ(TextOf(kFrequencyValueTag), "1.00 kHz");
