@@ -32,6 +32,15 @@ using namespace ringstill::vst3host;
 
 namespace {
 
+// The window type a host of this platform embeds the editor into, and one it never offers here.
+#ifdef _WIN32
+const FIDString kThisPlatformsWindow = kPlatformTypeHWND;
+const FIDString kOtherPlatformsWindow = kPlatformTypeX11EmbedWindowID;
+#else
+const FIDString kThisPlatformsWindow = kPlatformTypeX11EmbedWindowID;
+const FIDString kOtherPlatformsWindow = kPlatformTypeHWND;
+#endif
+
 constexpr ParamID kBypassId = 65536;
 constexpr ParamID kSensitivityId = 0;
 constexpr ParamID kAutoCutId = 1;
@@ -766,8 +775,8 @@ TEST_F(Vst3PluginView, TheViewIsFixedInSizeAndEmbedsIntoThisPlatformsWindows)
 {
     IPtr<IPlugView> view = MakeView();
     ASSERT_NE(view, nullptr);
-    EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID), kResultTrue);
-    EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultFalse);
+    EXPECT_EQ(view->isPlatformTypeSupported(kThisPlatformsWindow), kResultTrue);
+    EXPECT_EQ(view->isPlatformTypeSupported(kOtherPlatformsWindow), kResultFalse);
     ViewRect size;
     ASSERT_EQ(view->getSize(&size), kResultOk);
     EXPECT_EQ(size.getWidth(), 740);
@@ -1039,7 +1048,7 @@ TEST_F(Vst3PluginInProcess, ClosingAndReopeningTheEditorKeepsItsSizeAndScale)
     EXPECT_EQ(plug->EditorScale(), 1.5f);
     // Another platform's window type opens nothing.
     ASSERT_EQ(view->removed(), kResultOk);
-    ASSERT_EQ(view->attached(parent, "HWND"), kResultOk);
+    ASSERT_EQ(view->attached(parent, kOtherPlatformsWindow), kResultOk);
     EXPECT_EQ(plug->openedWith.size(), 2u);
 }
 

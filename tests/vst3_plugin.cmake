@@ -18,7 +18,13 @@ if(TARGET test_vst3_plugin)
     target_compile_definitions(test_vst3_plugin PRIVATE
       RINGSTILL_PLUGIN_BUNDLE="${plugin_bundle}"
       RINGSTILL_PLUGIN_BINARY="$<TARGET_FILE:${plugin_target}>")
-    if(NOT WIN32)
+    if(WIN32)
+      find_program(RINGSTILL_OBJDUMP NAMES ${CMAKE_OBJDUMP} x86_64-w64-mingw32-objdump REQUIRED)
+      add_test(NAME Vst3Plugin.ExportsOnlyItsEntryPoints
+        COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${RINGSTILL_OBJDUMP} -DBINARY=$<TARGET_FILE:${plugin_target}>
+                "-DEXPECTED=GetPluginFactory;InitDll;ExitDll"
+                -P ${CMAKE_CURRENT_SOURCE_DIR}/support/CheckDllExports.cmake)
+    else()
       add_test(NAME Vst3Plugin.ExportsOnlyItsEntryPoints
         COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DBINARY=$<TARGET_FILE:${plugin_target}>
                 "-DEXPECTED=GetPluginFactory;ModuleEntry;ModuleExit"
