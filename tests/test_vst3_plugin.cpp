@@ -2,6 +2,7 @@
 // and a conformance validator see of the plug-in.
 #include "tests/fixtures/vst3-tenparam/TenParamPlugin.h"
 #include "tests/support/AllocCounter.h"
+#include "tests/support/ModuleHeap.h"
 #include "tools/vst3-host/ComponentHandler.h"
 #include "tools/vst3-host/HostApplication.h"
 #include "tools/vst3-host/Module.h"
@@ -114,6 +115,7 @@ protected:
         std::string error;
         module = Module::Load(RINGSTILL_PLUGIN_BUNDLE, &error);
         ASSERT_NE(module, nullptr) << error;
+        ASSERT_TRUE(ringstill::test::CountModuleHeapCalls(module->Symbol("GetPluginFactory")));
         instance = NewInstance();
         ASSERT_NE(instance, nullptr);
     }
@@ -694,7 +696,7 @@ TEST_F(Vst3Plugin, ProcessAllocatesNothingInAnyConfiguration)
     {
         ProcessBuffers& buffers = size == kSample32 ? buffers32 : buffers64;
         ASSERT_EQ(instance->StartProcessing(size, 48000.0, kMaxBlock), kResultOk);
-        ringstill::test::AllocationScope scope;
+        ringstill::test::HeapScope scope;
         long t = 0;
         for (int block = 0; block < 12; ++block)
         {

@@ -5,6 +5,7 @@ if(TARGET test_vst3_harness)
     set(bundle_dir ${CMAKE_CURRENT_BINARY_DIR}/vst3)
     ringstill_add_vst3_module(ringstill_test_gain NAME RingstillTestGain DIRECTORY ${bundle_dir}
       SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/fixtures/vst3-gain/GainEffect.cpp)
+    target_sources(test_vst3_harness PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/support/ModuleHeap.cpp)
     target_link_libraries(test_vst3_harness PRIVATE ringstill_vst3host ringstill_vst3base)
     add_dependencies(test_vst3_harness ringstill_test_gain)
     target_compile_definitions(test_vst3_harness PRIVATE

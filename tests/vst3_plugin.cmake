@@ -13,6 +13,7 @@ if(TARGET test_vst3_plugin)
         SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/fixtures/vst3-tenparam/TenParamPlugin.cpp
         LIBRARIES ringstill_vst3plug)
     endif()
+    target_sources(test_vst3_plugin PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/support/ModuleHeap.cpp)
     target_link_libraries(test_vst3_plugin PRIVATE ringstill_vst3host ringstill_vst3plug)
     add_dependencies(test_vst3_plugin ${plugin_target})
     target_compile_definitions(test_vst3_plugin PRIVATE
