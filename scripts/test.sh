@@ -41,9 +41,15 @@ mapfile -t windows_tests < <(ninja -C build/mingw -t query tests/all \
 cmake --build build/mingw -j "$jobs" --target framework/all effect/all editor/all graphics/all vst3/all tools/all \
   "${windows_tests[@]}"
 mkdir -p "$WINEPREFIX"
-wineserver -p
+# (Refused when a server of this prefix is already up, which is as good.)
+wineserver -p 2>/dev/null || true
+# Start wine's own background processes (services, device drivers) here, away from ctest: started
+# by the first test instead, they would hold that test's output pipe open and ctest would wait on
+# it. A new prefix is set up first.
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wine wineboot -i >/dev/null 2>&1
+else
+  wine wineboot >/dev/null 2>&1
 fi
 run_ctest_with_display --test-dir build/mingw -j "$jobs" --timeout 600 -E '^test_editor_ui$'
 echo "Windows stage: $((SECONDS - stage_start)) s"
