@@ -2,6 +2,7 @@
 // and a conformance validator see of the plug-in.
 #include "tests/fixtures/vst3-tenparam/TenParamPlugin.h"
 #include "tests/support/AllocCounter.h"
+#include "tests/support/ModuleHeap.h"
 #include "tools/vst3-host/ComponentHandler.h"
 #include "tools/vst3-host/HostApplication.h"
 #include "tools/vst3-host/Module.h"
@@ -31,6 +32,15 @@ using namespace Steinberg::Vst;
 using namespace ringstill::vst3host;
 
 namespace {
+
+// The window type a host of this platform embeds the editor into, and one it never offers here.
+#ifdef _WIN32
+const FIDString kThisPlatformsWindow = kPlatformTypeHWND;
+const FIDString kOtherPlatformsWindow = kPlatformTypeX11EmbedWindowID;
+#else
+const FIDString kThisPlatformsWindow = kPlatformTypeX11EmbedWindowID;
+const FIDString kOtherPlatformsWindow = kPlatformTypeHWND;
+#endif
 
 constexpr ParamID kBypassId = 65536;
 constexpr ParamID kSensitivityId = 0;
@@ -105,6 +115,7 @@ protected:
         std::string error;
         module = Module::Load(RINGSTILL_PLUGIN_BUNDLE, &error);
         ASSERT_NE(module, nullptr) << error;
+        ASSERT_TRUE(ringstill::test::CountModuleHeapCalls(module->Symbol("GetPluginFactory")));
         instance = NewInstance();
         ASSERT_NE(instance, nullptr);
     }
@@ -685,7 +696,7 @@ TEST_F(Vst3Plugin, ProcessAllocatesNothingInAnyConfiguration)
     {
         ProcessBuffers& buffers = size == kSample32 ? buffers32 : buffers64;
         ASSERT_EQ(instance->StartProcessing(size, 48000.0, kMaxBlock), kResultOk);
-        ringstill::test::AllocationScope scope;
+        ringstill::test::HeapScope scope;
         long t = 0;
         for (int block = 0; block < 12; ++block)
         {
@@ -766,8 +777,8 @@ TEST_F(Vst3PluginView, TheViewIsFixedInSizeAndEmbedsIntoThisPlatformsWindows)
 {
     IPtr<IPlugView> view = MakeView();
     ASSERT_NE(view, nullptr);
-    EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID), kResultTrue);
-    EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultFalse);
+    EXPECT_EQ(view->isPlatformTypeSupported(kThisPlatformsWindow), kResultTrue);
+    EXPECT_EQ(view->isPlatformTypeSupported(kOtherPlatformsWindow), kResultFalse);
     ViewRect size;
     ASSERT_EQ(view->getSize(&size), kResultOk);
     EXPECT_EQ(size.getWidth(), 740);
@@ -1039,7 +1050,7 @@ TEST_F(Vst3PluginInProcess, ClosingAndReopeningTheEditorKeepsItsSizeAndScale)
     EXPECT_EQ(plug->EditorScale(), 1.5f);
     // Another platform's window type opens nothing.
     ASSERT_EQ(view->removed(), kResultOk);
-    ASSERT_EQ(view->attached(parent, "HWND"), kResultOk);
+    ASSERT_EQ(view->attached(parent, kOtherPlatformsWindow), kResultOk);
     EXPECT_EQ(plug->openedWith.size(), 2u);
 }
 

@@ -5,12 +5,19 @@ if(TARGET test_vst3_harness)
     set(bundle_dir ${CMAKE_CURRENT_BINARY_DIR}/vst3)
     ringstill_add_vst3_module(ringstill_test_gain NAME RingstillTestGain DIRECTORY ${bundle_dir}
       SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/fixtures/vst3-gain/GainEffect.cpp)
+    target_sources(test_vst3_harness PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/support/ModuleHeap.cpp)
     target_link_libraries(test_vst3_harness PRIVATE ringstill_vst3host ringstill_vst3base)
     add_dependencies(test_vst3_harness ringstill_test_gain)
     target_compile_definitions(test_vst3_harness PRIVATE
       RINGSTILL_TEST_BUNDLE="${bundle_dir}/RingstillTestGain.vst3"
       RINGSTILL_TEST_BINARY="$<TARGET_FILE:ringstill_test_gain>")
-    if(NOT WIN32)
+    if(WIN32)
+      find_program(RINGSTILL_OBJDUMP NAMES ${CMAKE_OBJDUMP} x86_64-w64-mingw32-objdump REQUIRED)
+      add_test(NAME Vst3Module.ExportsOnlyItsEntryPoints
+        COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${RINGSTILL_OBJDUMP} -DBINARY=$<TARGET_FILE:ringstill_test_gain>
+                "-DEXPECTED=GetPluginFactory;InitDll;ExitDll"
+                -P ${CMAKE_CURRENT_SOURCE_DIR}/support/CheckDllExports.cmake)
+    else()
       add_test(NAME Vst3Module.ExportsOnlyItsEntryPoints
         COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DBINARY=$<TARGET_FILE:ringstill_test_gain>
                 "-DEXPECTED=GetPluginFactory;ModuleEntry;ModuleExit"

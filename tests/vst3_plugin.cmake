@@ -13,12 +13,19 @@ if(TARGET test_vst3_plugin)
         SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/fixtures/vst3-tenparam/TenParamPlugin.cpp
         LIBRARIES ringstill_vst3plug)
     endif()
+    target_sources(test_vst3_plugin PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/support/ModuleHeap.cpp)
     target_link_libraries(test_vst3_plugin PRIVATE ringstill_vst3host ringstill_vst3plug)
     add_dependencies(test_vst3_plugin ${plugin_target})
     target_compile_definitions(test_vst3_plugin PRIVATE
       RINGSTILL_PLUGIN_BUNDLE="${plugin_bundle}"
       RINGSTILL_PLUGIN_BINARY="$<TARGET_FILE:${plugin_target}>")
-    if(NOT WIN32)
+    if(WIN32)
+      find_program(RINGSTILL_OBJDUMP NAMES ${CMAKE_OBJDUMP} x86_64-w64-mingw32-objdump REQUIRED)
+      add_test(NAME Vst3Plugin.ExportsOnlyItsEntryPoints
+        COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${RINGSTILL_OBJDUMP} -DBINARY=$<TARGET_FILE:${plugin_target}>
+                "-DEXPECTED=GetPluginFactory;InitDll;ExitDll"
+                -P ${CMAKE_CURRENT_SOURCE_DIR}/support/CheckDllExports.cmake)
+    else()
       add_test(NAME Vst3Plugin.ExportsOnlyItsEntryPoints
         COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DBINARY=$<TARGET_FILE:${plugin_target}>
                 "-DEXPECTED=GetPluginFactory;ModuleEntry;ModuleExit"

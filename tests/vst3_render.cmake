@@ -11,5 +11,10 @@ if(TARGET test_ringstill_render)
       RINGSTILL_RENDER_WORK_DIR="${CMAKE_CURRENT_BINARY_DIR}/render-work")
   else()
     set_target_properties(test_ringstill_render PROPERTIES EXCLUDE_FROM_ALL ON)
+    if(WIN32)
+      # The renderer needs libsndfile, which the Windows build has not got; vst3-host-render
+      # covers rendering there.
+      set_tests_properties(test_ringstill_render PROPERTIES DISABLED ON)
+    endif()
   endif()
 endif()
