@@ -13,8 +13,10 @@ log=$(mktemp)
 # One wine prefix inside the build tree, and one wine server kept running for every test that
 # starts a Windows binary (each would otherwise pay for starting a server of its own).
 export WINEPREFIX="$PWD/build/wine-prefix" WINEDEBUG=-all
+xvfb_pid=""
 cleanup() {
-  rm -f "$log"
+  rm -f "$log" "$log.display"
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   if [ -d "$WINEPREFIX" ]; then wineserver -k >/dev/null 2>&1 || true; fi
 }
 trap cleanup EXIT
@@ -24,11 +26,6 @@ run_ctest() {
   ctest "$@" 2>&1 | tee -a "$log"
   return "${PIPESTATUS[0]}"
 }
-# The same on a virtual display, for tests that open real windows.
-run_ctest_with_display() {
-  xvfb-run -a ctest "$@" 2>&1 | tee -a "$log"
-  return "${PIPESTATUS[0]}"
-}
 
 echo "== Windows cross build (x86_64-w64-mingw32, -Werror) and its tests under wine"
 stage_start=$SECONDS
@@ -36,17 +33,25 @@ cmake -S . -B build/mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw6
   -DCMAKE_BUILD_TYPE=Release -DRINGSTILL_WERROR=ON -DRINGSTILL_BENCH=OFF >/dev/null
 cmake --build build/mingw -j "$jobs"
 mkdir -p "$WINEPREFIX"
+# One virtual display for the whole stage: wine's desktop takes its size from the display it first
+# meets, and the editor window tests need room for a window scaled by 1.25.
+Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$log.display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 50); do [ -s "$log.display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$log.display")"
 # (Refused when a server of this prefix is already up, which is as good.)
 wineserver -p 2>/dev/null || true
-# Start wine's own background processes (services, device drivers) here, away from ctest: started
-# by the first test instead, they would hold that test's output pipe open and ctest would wait on
-# it. A new prefix is set up first.
+# Start wine's own background processes (services, device drivers, desktop) here, away from ctest:
+# started by the first test instead, they would hold that test's output pipe open and ctest would
+# wait on it. A new prefix is set up first.
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wine wineboot -i >/dev/null 2>&1
 else
   wine wineboot >/dev/null 2>&1
 fi
-run_ctest_with_display --test-dir build/mingw -j "$jobs" --timeout 600
+run_ctest --test-dir build/mingw -j "$jobs" --timeout 600
+# The server, wine's desktop and the display stay up for the release stage, which runs the Windows
+# render tool again for the comparison; the exit trap ends them.
 echo "Windows stage: $((SECONDS - stage_start)) s"
 
 echo "== release build (-Werror) and tests, renders compared with the Windows build's"
