@@ -32,13 +32,7 @@
 #include <string>
 #include <vector>
 
-#if __has_include("graphics/PlatformBackend.h")
 #include "graphics/PlatformBackend.h"
-#else
-namespace igraphics {
-GraphicsBackend PlatformGraphicsBackend();
-}
-#endif
 
 namespace ringstill {
 namespace {
