@@ -379,10 +379,13 @@ void IPlugVST3::OpenEditorWindow(void* parent)
     if (ui == nullptr)
         return;
     IPlugFrame* frame = view != nullptr ? view->Frame() : nullptr;
-    // Without a frame (a host that never called setFrame) there is nothing to run a window on,
-    // and the view stays a size-keeping placeholder as before.
+#if !SMTG_OS_WINDOWS
+    // Without a frame (a host that never called setFrame) there is no run loop to run a window
+    // on, and the view stays a size-keeping placeholder. A Windows window runs on the host's
+    // message loop and needs no frame.
     if (frame == nullptr)
         return;
+#endif
     editorWindow = iplug::OpenEditorWindow(*ui, parent, frame);
     editorWindowFailed = editorWindow == nullptr;
 }
