@@ -4,16 +4,9 @@
 #include "tools/vst3-host/HostApplication.h"
 #include "tools/vst3-host/Module.h"
 #include "tools/vst3-host/PluginInstance.h"
+#include "tests/support/Win32Capture.h"
 
 #include "pluginterfaces/gui/iplugview.h"
-
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -28,14 +21,20 @@ namespace {
 using namespace ringstill::vst3host;
 using namespace Steinberg;
 
-struct Rgb
-{
-    int r, g, b;
-};
+using igraphics::IColor;
+using ringstill::test::Capture;
+using ringstill::test::CaptureWindow;
 
-constexpr Rgb kEditorBackground{38, 45, 56};
-constexpr Rgb kSpectrumBackground{11, 15, 20};
-constexpr Rgb kValueBox{25, 30, 39};
+constexpr IColor kEditorBackground{255, 38, 45, 56};
+constexpr IColor kSpectrumBackground{255, 11, 15, 20};
+constexpr IColor kValueBox{255, 25, 30, 39};
+
+bool Near(const Capture& shot, int x, int y, const IColor& want, int tolerance = 12)
+{
+    const IColor got = shot.At(x, y);
+    return x >= 0 && y >= 0 && x < shot.width && y < shot.height && std::abs(got.r - want.r) <= tolerance
+           && std::abs(got.g - want.g) <= tolerance && std::abs(got.b - want.b) <= tolerance;
+}
 
 void Pump(int milliseconds)
 {
@@ -50,57 +49,6 @@ void Pump(int milliseconds)
         }
         ::Sleep(5);
     }
-}
-
-// The window's pixels as the screen shows them, top row first.
-struct Screenshot
-{
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> pixels;
-
-    bool Near(int x, int y, Rgb want, int tolerance = 12) const
-    {
-        if (x < 0 || y < 0 || x >= width || y >= height)
-            return false;
-        const std::uint32_t p = pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)];
-        return std::abs(int((p >> 16) & 0xFF) - want.r) <= tolerance
-               && std::abs(int((p >> 8) & 0xFF) - want.g) <= tolerance && std::abs(int(p & 0xFF) - want.b) <= tolerance;
-    }
-};
-
-Screenshot Capture(HWND hwnd)
-{
-    Screenshot shot;
-    RECT rc;
-    if (!::GetClientRect(hwnd, &rc))
-        return shot;
-    shot.width = rc.right;
-    shot.height = rc.bottom;
-    BITMAPINFO info {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = shot.width;
-    info.bmiHeader.biHeight = -shot.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC windowDC = ::GetDC(hwnd);
-    HDC memDC = ::CreateCompatibleDC(windowDC);
-    HBITMAP dib = ::CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(memDC, dib);
-    ::BitBlt(memDC, 0, 0, shot.width, shot.height, windowDC, 0, 0, SRCCOPY);
-    ::GdiFlush();
-    if (bits != nullptr)
-    {
-        const auto* src = static_cast<const std::uint32_t*>(bits);
-        shot.pixels.assign(src, src + std::size_t(shot.width) * std::size_t(shot.height));
-    }
-    ::SelectObject(memDC, old);
-    ::DeleteObject(dib);
-    ::DeleteDC(memDC);
-    ::ReleaseDC(hwnd, windowDC);
-    return shot;
 }
 
 class Vst3Win32View : public ::testing::Test
@@ -155,12 +103,12 @@ TEST_F(Vst3Win32View, TheEditorOpensAsAChildOfTheHostsWindowAndDraws)
     HWND editor = Editor();
     ASSERT_NE(editor, nullptr) << "no child window in the host's window";
     EXPECT_TRUE(::IsWindowVisible(editor));
-    const Screenshot shot = Capture(editor);
+    const Capture shot = CaptureWindow(editor);
     EXPECT_EQ(shot.width, 740);
     EXPECT_EQ(shot.height, 726);
-    EXPECT_TRUE(shot.Near(6, 720, kEditorBackground)) << "background";
-    EXPECT_TRUE(shot.Near(300, 60, kSpectrumBackground)) << "spectrum panel";
-    EXPECT_TRUE(shot.Near(700, 385, kValueBox)) << "a value box";
+    EXPECT_TRUE(Near(shot, 6, 720, kEditorBackground)) << "background";
+    EXPECT_TRUE(Near(shot, 300, 60, kSpectrumBackground)) << "spectrum panel";
+    EXPECT_TRUE(Near(shot, 700, 385, kValueBox)) << "a value box";
     ASSERT_EQ(view->removed(), kResultOk);
     Pump(50);
     EXPECT_EQ(Editor(), nullptr) << "removed closes the window";
@@ -183,7 +131,7 @@ TEST_F(Vst3Win32View, ReattachingKeepsTheSize)
     ASSERT_EQ(view->getSize(&size), kResultOk);
     EXPECT_EQ(size.getWidth(), 740);
     EXPECT_EQ(size.getHeight(), 726);
-    EXPECT_TRUE(Capture(editor).Near(6, 720, kEditorBackground));
+    EXPECT_TRUE(Near(CaptureWindow(editor), 6, 720, kEditorBackground));
     ASSERT_EQ(view->removed(), kResultOk);
 }
 

@@ -12,6 +12,7 @@
 #include "graphics/GdiPlusBackend.h"
 #include "graphics/GdiPlusRenderer.h"
 #include "graphics/Win32Window.h"
+#include "tests/support/Win32Capture.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -40,6 +41,8 @@ namespace {
 using igraphics::IColor;
 using igraphics::Win32Window;
 using Clock = std::chrono::steady_clock;
+using test::Capture;
+using test::CaptureWindow;
 
 constexpr int kBlock = 512;
 constexpr IColor kEditorBackground{255, 38, 45, 56};
@@ -82,55 +85,6 @@ public:
 
     HWND hwnd = nullptr;
 };
-
-// What the window shows on screen, read back from its device context.
-struct Capture
-{
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> pixels; // 0xAARRGGBB, top row first
-
-    IColor At(int x, int y) const
-    {
-        if (x < 0 || y < 0 || x >= width || y >= height)
-            return {};
-        const std::uint32_t p = pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)];
-        return IColor(255, int((p >> 16) & 0xFF), int((p >> 8) & 0xFF), int(p & 0xFF));
-    }
-};
-
-Capture CaptureWindow(HWND hwnd)
-{
-    Capture c;
-    RECT rc;
-    if (!::GetClientRect(hwnd, &rc))
-        return c;
-    c.width = rc.right;
-    c.height = rc.bottom;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = c.width;
-    info.bmiHeader.biHeight = -c.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC windowDC = ::GetDC(hwnd);
-    HDC memDC = ::CreateCompatibleDC(windowDC);
-    HBITMAP dib = ::CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(memDC, dib);
-    ::BitBlt(memDC, 0, 0, c.width, c.height, windowDC, 0, 0, SRCCOPY);
-    ::GdiFlush();
-    const auto* src = static_cast<const std::uint32_t*>(bits);
-    c.pixels.assign(src, src + std::size_t(c.width) * std::size_t(c.height));
-    for (std::uint32_t& p : c.pixels)
-        p |= 0xFF000000u; // the screen is opaque
-    ::SelectObject(memDC, old);
-    ::DeleteObject(dib);
-    ::DeleteDC(memDC);
-    ::ReleaseDC(hwnd, windowDC);
-    return c;
-}
 
 bool IsClassRegistered()
 {
