@@ -1,4 +1,5 @@
 #include "graphics/CairoRenderer.h"
+#include "graphics/DrawChecks.h"
 
 #include <cairo-ft.h>
 #include <dlfcn.h>
@@ -18,18 +19,8 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-bool Finite(float v)
-{
-    return std::isfinite(v);
-}
-bool Finite(const IRECT& r)
-{
-    return Finite(r.left) && Finite(r.top) && Finite(r.right) && Finite(r.bottom);
-}
-bool Drawable(const IRECT& r)
-{
-    return Finite(r) && r.W() > 0.f && r.H() > 0.f;
-}
+using draw::Drawable;
+using draw::Finite;
 
 // One FreeType library for the process. cairo keeps recently used font faces alive in its
 // own caches after we let go of them, so a face may be finished after its renderer is gone:

@@ -1,4 +1,5 @@
 #include "graphics/GdiPlusRenderer.h"
+#include "graphics/DrawChecks.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -31,18 +32,8 @@ namespace {
 // Larger images are refused rather than allocated: the logo is 250 x 201.
 constexpr int kMaxBitmapSide = 16384;
 
-bool Finite(float v)
-{
-    return std::isfinite(v);
-}
-bool Finite(const IRECT& r)
-{
-    return Finite(r.left) && Finite(r.top) && Finite(r.right) && Finite(r.bottom);
-}
-bool Drawable(const IRECT& r)
-{
-    return Finite(r) && r.W() > 0.f && r.H() > 0.f;
-}
+using draw::Drawable;
+using draw::Finite;
 
 // GDI+ may only be shut down once every object made with it is gone, and bitmaps may outlive the
 // renderer that loaded them: renderers and bitmaps share one session and the last one ends it.
