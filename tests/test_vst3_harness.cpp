@@ -2,6 +2,7 @@
 // from outside, through the host library: what a host and a conformance validator see.
 #include "tests/support/AllocCounter.h"
 #include "tests/support/ModuleHeap.h"
+#include "tests/support/Vst3TestHost.h"
 #include "tools/vst3-host/ComponentHandler.h"
 #include "tools/vst3-host/HostApplication.h"
 #include "tools/vst3-host/Module.h"
@@ -69,14 +70,7 @@ std::shared_ptr<Module> LoadFixture(const std::string& path = RINGSTILL_TEST_BUN
     return module;
 }
 
-template <typename Interface>
-IPtr<Interface> QueryOf(FUnknown* object)
-{
-    void* result = nullptr;
-    if (object->queryInterface(Interface::iid, &result) != kResultOk)
-        return nullptr;
-    return owned(static_cast<Interface*>(result));
-}
+using ringstill::test::QueryOf;
 
 class Vst3Harness : public ::testing::Test
 {
@@ -90,17 +84,7 @@ protected:
         ASSERT_NE(instance, nullptr);
     }
 
-    std::unique_ptr<PluginInstance> NewInstance()
-    {
-        std::string error;
-        auto created = PluginInstance::Create(module, nullptr, &error);
-        EXPECT_NE(created, nullptr) << error;
-        if (created != nullptr)
-        {
-            EXPECT_EQ(created->Initialize(host, handler), kResultOk);
-        }
-        return created;
-    }
+    std::unique_ptr<PluginInstance> NewInstance() { return ringstill::test::NewInitialisedInstance(module, host, handler); }
 
     IPtr<HostApplication> host = owned(new HostApplication());
     IPtr<ComponentHandler> handler = owned(new ComponentHandler());

@@ -3,6 +3,7 @@
 #include "tests/fixtures/vst3-tenparam/TenParamPlugin.h"
 #include "tests/support/AllocCounter.h"
 #include "tests/support/ModuleHeap.h"
+#include "tests/support/Vst3TestHost.h"
 #include "tools/vst3-host/ComponentHandler.h"
 #include "tools/vst3-host/HostApplication.h"
 #include "tools/vst3-host/Module.h"
@@ -73,14 +74,7 @@ constexpr ParamExpectation kParams[] = {
 
 double Normalised(const ParamExpectation& p, double plain) { return (plain - p.min) / (p.max - p.min); }
 
-template <typename Interface>
-IPtr<Interface> QueryOf(FUnknown* object)
-{
-    void* result = nullptr;
-    if (object == nullptr || object->queryInterface(Interface::iid, &result) != kResultOk)
-        return nullptr;
-    return owned(static_cast<Interface*>(result));
-}
+using ringstill::test::QueryOf;
 
 double DoubleAt(const Bytes& bytes, std::size_t offset)
 {
@@ -120,17 +114,7 @@ protected:
         ASSERT_NE(instance, nullptr);
     }
 
-    std::unique_ptr<PluginInstance> NewInstance()
-    {
-        std::string error;
-        auto created = PluginInstance::Create(module, nullptr, &error);
-        EXPECT_NE(created, nullptr) << error;
-        if (created != nullptr)
-        {
-            EXPECT_EQ(created->Initialize(host, handler), kResultOk);
-        }
-        return created;
-    }
+    std::unique_ptr<PluginInstance> NewInstance() { return ringstill::test::NewInitialisedInstance(module, host, handler); }
 
     IEditController& Controller() { return *instance->Controller(); }
     IAudioProcessor& Processor() { return *instance->Processor(); }
