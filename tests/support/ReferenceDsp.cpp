@@ -347,8 +347,8 @@ void ReferenceNoReverbFrame(NoReverbChannel& channel)
         const Notch& y = b.slots[i];
         if (x.active != y.active || x.manual != y.manual || !SameFloat(x.frequency, y.frequency)
             || !SameFloat(x.depth, y.depth) || !SameFloat(x.targetDepth, y.targetDepth) || x.age != y.age
-            || !SameFloat(x.q, y.q) || std::bit_cast<std::uint64_t>(x.b0) != std::bit_cast<std::uint64_t>(y.b0)
-            || std::bit_cast<std::uint64_t>(x.z1) != std::bit_cast<std::uint64_t>(y.z1))
+            || !SameFloat(x.q, y.q) || std::bit_cast<std::uint64_t>(x.filter.b0) != std::bit_cast<std::uint64_t>(y.filter.b0)
+            || std::bit_cast<std::uint64_t>(x.filter.z1) != std::bit_cast<std::uint64_t>(y.filter.z1))
             return ::testing::AssertionFailure() << "slot " << i << " differs";
     }
     return ::testing::AssertionSuccess();
