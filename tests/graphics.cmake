@@ -7,3 +7,8 @@ if(TARGET ringstill_graphics AND TARGET test_cairo_renderer)
     RINGSTILL_TEST_OUTPUT_DIR="${RINGSTILL_GRAPHICS_TEST_OUTPUT}"
     RINGSTILL_RESOURCES_DIR="${PROJECT_SOURCE_DIR}/resources")
 endif()
+# The embedded resources both renderers draw with, on both platforms.
+if(TARGET test_embedded_resources)
+  target_link_libraries(test_embedded_resources PRIVATE ringstill_resources)
+  target_compile_definitions(test_embedded_resources PRIVATE RINGSTILL_RESOURCES_DIR="${PROJECT_SOURCE_DIR}/resources")
+endif()
