@@ -44,8 +44,8 @@ inline std::string Describe(const igraphics::IColor& c, Channels channels = Chan
 }
 
 // The colour found at (x, y) compared with the one wanted, as an assertion that names the pixel.
-inline testing::AssertionResult ColourAt(int x, int y, const igraphics::IColor& got, const igraphics::IColor& want,
-                                         int tolerance, Channels channels = Channels::Argb)
+inline testing::AssertionResult ColourIs(int x, int y, const igraphics::IColor& got, const igraphics::IColor& want,
+                                       int tolerance, Channels channels = Channels::Argb)
 {
     if (Near(got, want, tolerance, channels))
         return testing::AssertionSuccess();
@@ -58,14 +58,15 @@ template <typename Picture>
 testing::AssertionResult PixelIs(const Picture& picture, int x, int y, const igraphics::IColor& want,
                                  int tolerance = 2)
 {
-    return ColourAt(x, y, picture.ReadPixel(x, y), want, tolerance);
+    return ColourIs(x, y, picture.ReadPixel(x, y), want, tolerance);
 }
 
+// The same for an opaque picture (the editor, a screen), whose alpha says nothing.
 template <typename Picture>
 testing::AssertionResult OpaquePixelIs(const Picture& picture, int x, int y, const igraphics::IColor& want,
                                        int tolerance)
 {
-    return ColourAt(x, y, picture.ReadPixel(x, y), want, tolerance, Channels::Rgb);
+    return ColourIs(x, y, picture.ReadPixel(x, y), want, tolerance, Channels::Rgb);
 }
 
 // A colour of alpha a laid over an opaque one, as the drawn picture shows it.

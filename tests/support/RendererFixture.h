@@ -88,7 +88,7 @@ template <typename Renderer>
 testing::AssertionResult DrawnPixelIs(Renderer& r, int x, int y, const igraphics::IColor& expected,
                                       int tolerance = 2)
 {
-    return ColourAt(x, y, DrawnPixel(r, x, y), expected, tolerance);
+    return ColourIs(x, y, DrawnPixel(r, x, y), expected, tolerance);
 }
 
 // Pixels in [x0, x1) x [y0, y1) that differ from the background.
