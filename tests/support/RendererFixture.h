@@ -1,7 +1,8 @@
 #pragma once
 // A renderer under test: a 200 x 150 offscreen filled with the editor background, the embedded
 // Roboto font loaded and a frame open, and the checks that read what has been drawn so far.
-// Used by the contract every renderer keeps (RendererContract.h) and by each backend's own tests.
+// Used by the contract every renderer keeps (RendererContract.h) and by each backend's own tests,
+// whose target defines RINGSTILL_TEST_OUTPUT_DIR (where the pictures go).
 //
 // A backend is described by a traits type, written beside its own tests:
 //   using Renderer = ...;   the renderer class (default-constructible, with an offscreen target)
