@@ -125,16 +125,17 @@ void Convolver::Push(const double* in)
     time += block;
 }
 
-std::vector<double> ConvolveDirect(const std::vector<double>& x, const std::vector<double>& h, std::size_t count)
+std::vector<double> ConvolveDirect(const std::vector<double>& x, const std::vector<double>& h, std::size_t from,
+                                   std::size_t to)
 {
-    std::vector<double> y(count, 0.0);
-    for (std::size_t n = 0; n < count; ++n)
+    std::vector<double> y(to - from, 0.0);
+    for (std::size_t n = from; n < to; ++n)
     {
         double sum = 0.0;
         for (std::size_t m = 0; m < h.size() && m <= n; ++m)
             if (n - m < x.size())
                 sum += h[m] * x[n - m];
-        y[n] = sum;
+        y[n - from] = sum;
     }
     return y;
 }

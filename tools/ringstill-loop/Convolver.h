@@ -50,7 +50,8 @@ private:
     std::vector<double> segment;
 };
 
-// Plain direct-form convolution of the first `count` outputs (for checks).
-std::vector<double> ConvolveDirect(const std::vector<double>& x, const std::vector<double>& h, std::size_t count);
+// Plain direct-form convolution, outputs from..to-1 (for checks).
+std::vector<double> ConvolveDirect(const std::vector<double>& x, const std::vector<double>& h, std::size_t from,
+                                   std::size_t to);
 
 } // namespace ringstill::loop
