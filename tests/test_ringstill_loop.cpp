@@ -102,7 +102,7 @@ BenchCase TestRoom(double rt60, double metres, std::uint32_t seed)
 
 struct Material
 {
-    std::vector<double> programme;
+    std::vector<double> dry;
     BandPlan plan;
 };
 
@@ -110,10 +110,11 @@ const Material& Noise6s()
 {
     static const Material m = [] {
         Material out;
-        out.programme = PinkNoise(std::size_t(kSeconds * kRate), kRate, 5);
-        for (double& v : out.programme)
+        std::vector<double> programme = PinkNoise(std::size_t(kSeconds * kRate), kRate, 5);
+        for (double& v : programme)
             v *= 0.03;
-        out.plan = MakeBandPlan(DryInput(out.programme, out.programme.size(), kRate), kRate);
+        out.dry = DryInput(programme, programme.size(), kRate);
+        out.plan = MakeBandPlan(out.dry, kRate);
         return out;
     }();
     return m;
@@ -129,8 +130,8 @@ TEST_P(LoopPassThrough, IsStableHalfADecibelBelowMsgAndHowlsHalfADecibelAbove)
     const PassThroughFactory passThrough;
     std::string error;
     StabilityStep below, above;
-    ASSERT_TRUE(StableAt(room, Noise6s().programme, Noise6s().plan, kSeconds, 64, -0.5, passThrough, below, error)) << error;
-    ASSERT_TRUE(StableAt(room, Noise6s().programme, Noise6s().plan, kSeconds, 64, 0.5, passThrough, above, error)) << error;
+    ASSERT_TRUE(StableAt(room, Noise6s().dry, Noise6s().plan, kSeconds, 64, -0.5, passThrough, below, error)) << error;
+    ASSERT_TRUE(StableAt(room, Noise6s().dry, Noise6s().plan, kSeconds, 64, 0.5, passThrough, above, error)) << error;
     EXPECT_TRUE(below.stable) << "prominence " << below.maxProminenceDb << " dB";
     EXPECT_FALSE(above.stable) << "prominence " << above.maxProminenceDb << " dB";
 }
@@ -147,9 +148,9 @@ TEST(LoopGainModule, AddsSixDecibelsOfStableGain)
     const PluginFactory halfGain = HalfGainModule();
     std::string error;
     StableLimit reference, plugin;
-    ASSERT_TRUE(FindStableLimit(room, Noise6s().programme, Noise6s().plan, kSeconds, 64, passThrough, reference, error))
+    ASSERT_TRUE(FindStableLimit(room, Noise6s().dry, Noise6s().plan, kSeconds, 64, passThrough, reference, error))
         << error;
-    ASSERT_TRUE(FindStableLimit(room, Noise6s().programme, Noise6s().plan, kSeconds, 64, halfGain, plugin, error)) << error;
+    ASSERT_TRUE(FindStableLimit(room, Noise6s().dry, Noise6s().plan, kSeconds, 64, halfGain, plugin, error)) << error;
     EXPECT_TRUE(reference.bounded && plugin.bounded);
     EXPECT_NEAR(reference.overMsgDb, 0.0, 0.5);
     EXPECT_NEAR(plugin.overMsgDb - reference.overMsgDb, 6.02, 0.25);
@@ -164,7 +165,7 @@ TEST(LoopGainModule, OpenLoopLowersEveryBandAlikeAndPlacesNoNotch)
     LoopSetup setup;
     setup.feedback = false;
     LoopTrace trace;
-    ASSERT_TRUE(RunLoop(setup, Noise6s().programme, Noise6s().programme.size(), *p, trace, error)) << error;
+    ASSERT_TRUE(RunLoop(setup, Noise6s().dry, Noise6s().dry.size(), *p, trace, error)) << error;
     const Colouration c = MeasureColouration(trace, kRate);
     EXPECT_NEAR(c.broadbandDb, -6.02, 0.01);
     EXPECT_NEAR(c.worstThirdOctaveDb, -6.02, 0.01);

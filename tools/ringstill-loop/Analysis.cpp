@@ -9,12 +9,21 @@
 namespace ringstill::loop {
 namespace {
 
+// The dry programme's level in each band is held and let fall at this rate: the loop's own ringing
+// after a syllable or a note is not a howl unless it rises above what excited it.
+constexpr double kHoldDecayDbPerSecond = 10.0;
 constexpr double kOnsetDb = 6.0;       // a howl's onset: where it first stood this far out
 constexpr double kCatchDropDb = 20.0;  // caught: its return fell this far below its peak
 constexpr double kQuietSeconds = 0.25; // a new howl needs this long below kHowlDb - 3 dB first
 constexpr double kRecurrenceWindow = 60.0;
 constexpr int kHowlFrames = 3;
-constexpr double kNotchDb = -3.0;      // a dip in the transfer this deep counts as a notch
+constexpr double kNotchDb = -3.0;      // a dip in the transfer this deep is drawn
+constexpr double kNotchCountDb = -6.0; // and this deep counts as a notch
+constexpr int kNotchGoneFrames = 8;    // measured without its dip this many frames running: gone
+// Seen in fewer frames than this (a quarter second): a flicker of the estimate at a note's onset next
+// to a real notch, not a notch of its own.
+constexpr int kNotchSeenFrames = 6;
+constexpr double kNotchMatchBins = 6.0;
 
 std::vector<double> Hann(int n)
 {
@@ -92,7 +101,8 @@ HowlMeter::HowlMeter(const BandPlan& plan)
     : plan(plan), fft(plan.frameSize), window(Hann(plan.frameSize)), segment(std::size_t(plan.frameSize)),
       bins(std::size_t(plan.frameSize / 2 + 1)), scratch(std::size_t(plan.frameSize)),
       micPower(std::size_t(plan.frameSize / 2 + 1)), dryPower(std::size_t(plan.frameSize / 2 + 1)),
-      nextEnd(std::size_t(plan.frameSize))
+      nextEnd(std::size_t(plan.frameSize)), held(plan.firstBin.size(), 0.0),
+      holdDecay(std::pow(10.0, -kHoldDecayDbPerSecond * plan.hop / plan.sampleRate / 10.0))
 {
 }
 
@@ -116,14 +126,16 @@ void HowlMeter::Update(const LoopTrace& trace, std::size_t available)
         {
             const double m = BandSum(micPower, plan.firstBin[b], plan.lastBin[b]);
             const double d = BandSum(dryPower, plan.firstBin[b], plan.lastBin[b]);
-            const double p = ToDb(m / std::max(d, plan.floorEnergy[b]));
+            held[b] = std::max({d, plan.floorEnergy[b], held[b] * holdDecay});
+            const double p = ToDb(m / held[b]);
             if (p > loudest)
             {
                 loudest = p;
                 loudestBand = b;
             }
         }
-        frame.prominenceDb = std::max(loudest, ToDb(micTotal / std::max(dryTotal, plan.floorTotal)));
+        heldTotal = std::max({dryTotal, plan.floorTotal, heldTotal * holdDecay});
+        frame.prominenceDb = std::max(loudest, ToDb(micTotal / heldTotal));
         int peak = plan.firstBin[loudestBand];
         for (int k = plan.firstBin[loudestBand]; k <= plan.lastBin[loudestBand]; ++k)
             if (micPower[std::size_t(k)] > micPower[std::size_t(peak)])
@@ -236,9 +248,17 @@ CatchResult AnalyseCatch(const LoopTrace& trace, const std::vector<HowlFrame>& f
     }
     if (result.windowSeconds > 0)
         result.recurrencesPerMinute = result.recurrences * 60.0 / result.windowSeconds;
+    double loudest = kHowlDb;
     for (std::size_t i = caught; i < end; ++i)
         if (frames[i].prominenceDb >= kHowlDb)
+        {
             result.howlingSeconds += double(hop) / rate;
+            if (frames[i].prominenceDb >= loudest)
+            {
+                loudest = frames[i].prominenceDb;
+                result.lastHowlHz = frames[i].frequencyHz;
+            }
+        }
     return result;
 }
 
@@ -322,52 +342,63 @@ NotchSummary SummariseNotches(const std::vector<NotchFrame>& frames, double seco
         double first;
         double last;
         int missed;
+        int seen;
     };
     std::vector<Open> open;
     std::vector<double> durations;
-    auto close = [&](const Open& o) { durations.push_back(o.last - o.first); };
+    auto close = [&](const Open& o) {
+        if (o.seen >= kNotchSeenFrames)
+            durations.push_back(o.last - o.first);
+    };
     for (const NotchFrame& frame : frames)
     {
-        // Dips: runs of adjacent dipped bins, each at its deepest bin.
+        // Dips: bins at kNotchCountDb or deeper that are the deepest within kNotchMatchBins either side
+        // (two notches' skirts can run into each other).
         std::vector<double> dips;
-        for (std::size_t i = 0; i < frame.cells.size();)
+        const double reach = kNotchMatchBins * frame.binHz;
+        for (std::size_t i = 0; i < frame.cells.size(); ++i)
         {
-            std::size_t j = i;
-            std::size_t deepest = i;
-            while (j + 1 < frame.cells.size() && frame.cells[j + 1].frequencyHz - frame.cells[j].frequencyHz < 1.5 * frame.binHz)
-            {
-                ++j;
-                if (frame.cells[j].depthDb < frame.cells[deepest].depthDb)
-                    deepest = j;
-            }
-            dips.push_back(frame.cells[deepest].frequencyHz);
-            i = j + 1;
+            const NotchCell& c = frame.cells[i];
+            if (c.depthDb > kNotchCountDb)
+                continue;
+            bool deepest = true;
+            for (std::size_t j = i; j-- > 0 && c.frequencyHz - frame.cells[j].frequencyHz < reach && deepest;)
+                deepest = frame.cells[j].depthDb > c.depthDb;
+            for (std::size_t j = i + 1; j < frame.cells.size() && frame.cells[j].frequencyHz - c.frequencyHz < reach && deepest; ++j)
+                deepest = frame.cells[j].depthDb >= c.depthDb;
+            if (deepest)
+                dips.push_back(c.frequencyHz);
         }
         std::vector<bool> matched(open.size(), false);
         for (double hz : dips)
         {
             bool found = false;
             for (std::size_t e = 0; e < open.size() && !found; ++e)
-                if (std::abs(std::log2(hz / open[e].hz)) < 1.0 / 12.0 || std::abs(hz - open[e].hz) < 3.0 * frame.binHz)
+                if (!matched[e] && std::abs(hz - open[e].hz) < kNotchMatchBins * frame.binHz)
                 {
+                    open[e].hz = hz; // follows the dip's centre as the estimate settles
                     open[e].last = frame.timeSeconds;
                     open[e].missed = 0;
+                    ++open[e].seen;
                     matched[e] = true;
                     found = true;
                 }
+            // A second minimum within one notch's reach belongs to that notch.
+            for (std::size_t e = 0; e < open.size() && !found; ++e)
+                found = std::abs(hz - open[e].hz) < kNotchMatchBins * frame.binHz;
             if (!found)
             {
-                open.push_back({hz, frame.timeSeconds, frame.timeSeconds, 0});
+                open.push_back({hz, frame.timeSeconds, frame.timeSeconds, 0, 1});
                 matched.push_back(true);
             }
         }
-        // A notch is gone once its frequency is measured without a dip for two frames running; where
-        // the input has nothing to measure, it is taken to be still there.
+        // A notch is gone once its frequency is measured without a dip for kNotchGoneFrames running;
+        // where the input has nothing to measure, it is taken to be still there.
         for (std::size_t e = 0; e < open.size();)
         {
             const int bin = int(std::lround(open[e].hz / frame.binHz)) - frame.measuredFromBin;
             const bool seen = bin >= 0 && bin < int(frame.measured.size()) && frame.measured[std::size_t(bin)];
-            if (!matched[e] && seen && ++open[e].missed >= 2)
+            if (!matched[e] && seen && ++open[e].missed >= kNotchGoneFrames)
             {
                 close(open[e]);
                 open.erase(open.begin() + long(e));

@@ -17,6 +17,8 @@ inline constexpr double kHowlDb = 12.0;
 
 // Sixth-octave bands (at least five analysis bins wide) with the dry programme's long-term energy in
 // each, the floor below which a quiet moment of the programme does not make a band look prominent.
+// A band's prominence is the microphone's energy in it over the dry programme's, the latter held
+// from its recent peaks and let fall slowly.
 struct BandPlan
 {
     double sampleRate = 48000.0;
@@ -60,6 +62,9 @@ private:
     std::vector<double> dryPower;
     std::vector<HowlFrame> frames;
     std::size_t nextEnd = 0;
+    std::vector<double> held; // the dry programme's band energy, held and let fall
+    double heldTotal = 0.0;
+    double holdDecay = 1.0;
     int run = 0;
     long firstHowl = -1;
     double maxProminence = -300.0;
@@ -76,6 +81,7 @@ struct CatchResult
     double windowSeconds = 0.0;     // after the first catch, at most 60 s
     int recurrences = 0;            // howls starting within that window
     double howlingSeconds = 0.0;    // time within that window at kHowlDb or more
+    double lastHowlHz = 0.0;        // where the window's most prominent howl stood, if it howled
     double recurrencesPerMinute = 0.0;
 };
 CatchResult AnalyseCatch(const LoopTrace& trace, const std::vector<HowlFrame>& frames, double sampleRate);

@@ -29,6 +29,7 @@ struct Key
 struct Material
 {
     Programme programme;
+    std::vector<double> dry;
     BandPlan plan;
 };
 
@@ -102,7 +103,7 @@ bool MakeCase(const std::string& label, bool measured, double defaultRate, int b
     return true;
 }
 
-bool StableAt(const BenchCase& c, const std::vector<double>& programme, const BandPlan& plan, double seconds, int block,
+bool StableAt(const BenchCase& c, const std::vector<double>& dry, const BandPlan& plan, double seconds, int block,
               double overMsgDb, const ProcessorFactory& factory, StabilityStep& step, std::string& error)
 {
     std::unique_ptr<Processor> processor = factory.Create(error);
@@ -120,7 +121,7 @@ bool StableAt(const BenchCase& c, const std::vector<double>& programme, const Ba
         meter.Update(t, done);
         return !meter.Howled();
     };
-    if (!RunLoop(setup, programme, std::size_t(seconds * c.sampleRate), *processor, trace, error, watch))
+    if (!RunLoop(setup, dry, std::size_t(seconds * c.sampleRate), *processor, trace, error, watch))
         return false;
     meter.Update(trace, trace.mic.size());
     step.overMsgDb = overMsgDb;
@@ -129,7 +130,7 @@ bool StableAt(const BenchCase& c, const std::vector<double>& programme, const Ba
     return true;
 }
 
-bool FindStableLimit(const BenchCase& c, const std::vector<double>& programme, const BandPlan& plan, double seconds,
+bool FindStableLimit(const BenchCase& c, const std::vector<double>& dry, const BandPlan& plan, double seconds,
                      int block, const ProcessorFactory& factory, StableLimit& limit, std::string& error,
                      const std::function<void(double)>& trying)
 {
@@ -138,7 +139,7 @@ bool FindStableLimit(const BenchCase& c, const std::vector<double>& programme, c
         if (trying)
             trying(db);
         StabilityStep step;
-        if (!StableAt(c, programme, plan, seconds, block, db, factory, step, error))
+        if (!StableAt(c, dry, plan, seconds, block, db, factory, step, error))
             return false;
         limit.steps.push_back(step);
         stable = step.stable;
@@ -216,7 +217,8 @@ bool RunBench(const BenchOptions& options, const ProcessorFactory& plugin, Bench
             Material& m = materials[{name, rate}];
             if (!LoadProgramme(name, rate, options.cacheDir, m.programme, error))
                 return false;
-            m.plan = MakeBandPlan(DryInput(m.programme.samples, m.programme.samples.size(), rate), rate);
+            m.dry = DryInput(m.programme.samples, m.programme.samples.size(), rate);
+            m.plan = MakeBandPlan(m.dry, rate);
         }
 
     // One task per measurement; the longest first, so two workers finish together.
@@ -274,7 +276,7 @@ bool RunBench(const BenchOptions& options, const ProcessorFactory& plugin, Bench
             setup.block = options.block;
             setup.feedback = false;
             LoopTrace trace;
-            if (!RunLoop(setup, m.programme.samples, std::size_t(options.openSeconds * o.sampleRate), *p, trace, err))
+            if (!RunLoop(setup, m.dry, std::size_t(options.openSeconds * o.sampleRate), *p, trace, err))
                 return false;
             o.seconds = double(trace.mic.size()) / o.sampleRate;
             std::vector<NotchFrame> notches = MeasureNotches(trace, o.sampleRate);
@@ -296,9 +298,9 @@ bool RunBench(const BenchOptions& options, const ProcessorFactory& plugin, Bench
                     setStatus(worker, what + text);
                 };
             };
-            if (!FindStableLimit(c, m.programme.samples, m.plan, options.stableSeconds, options.block, passThrough,
+            if (!FindStableLimit(c, m.dry, m.plan, options.stableSeconds, options.block, passThrough,
                                  r.passThrough, err, note("pass-through"))
-                || !FindStableLimit(c, m.programme.samples, m.plan, options.stableSeconds, options.block, plugin,
+                || !FindStableLimit(c, m.dry, m.plan, options.stableSeconds, options.block, plugin,
                                     r.plugin, err, note("plug-in")))
                 return false;
             r.addedStableGainDb = r.plugin.overMsgDb - r.passThrough.overMsgDb;
@@ -316,7 +318,7 @@ bool RunBench(const BenchOptions& options, const ProcessorFactory& plugin, Bench
         setup.gainDb = c.msg.msgDb + options.catchOverMsgDb;
         setup.msgDb = c.msg.msgDb;
         LoopTrace trace;
-        if (!RunLoop(setup, m.programme.samples, std::size_t(options.catchSeconds * c.sampleRate), *p, trace, err))
+        if (!RunLoop(setup, m.dry, std::size_t(options.catchSeconds * c.sampleRate), *p, trace, err))
             return false;
         HowlMeter meter(m.plan);
         meter.Update(trace, trace.mic.size());

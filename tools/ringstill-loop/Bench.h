@@ -101,10 +101,10 @@ std::vector<std::string> DefaultRoomCases();
 bool RunBench(const BenchOptions& options, const ProcessorFactory& plugin, BenchResults& results, std::string& error,
               const ProgressFn& progress);
 
-// The building blocks, also used by the tests.
-bool StableAt(const BenchCase& c, const std::vector<double>& programme, const BandPlan& plan, double seconds,
+// The building blocks, also used by the tests. dry: DryInput of the programme.
+bool StableAt(const BenchCase& c, const std::vector<double>& dry, const BandPlan& plan, double seconds,
               int block, double overMsgDb, const ProcessorFactory& factory, StabilityStep& step, std::string& error);
-bool FindStableLimit(const BenchCase& c, const std::vector<double>& programme, const BandPlan& plan, double seconds,
+bool FindStableLimit(const BenchCase& c, const std::vector<double>& dry, const BandPlan& plan, double seconds,
                      int block, const ProcessorFactory& factory, StableLimit& limit, std::string& error,
                      const std::function<void(double)>& trying = {});
 bool MakeCase(const std::string& label, bool measured, double defaultRate, int block, BenchCase& out, std::string& error);

@@ -29,6 +29,8 @@ Fft::Fft(int n) : size(n), reversed(std::size_t(n)), twiddles(std::size_t(n / 2)
     }
     for (int k = 0; k < n / 2; ++k)
         twiddles[std::size_t(k)] = std::polar(1.0, -2.0 * std::numbers::pi * k / n);
+    if (n >= 4)
+        half = std::make_unique<Fft>(n / 2);
 }
 
 void Fft::Transform(Complex* values, bool inverse) const
@@ -68,25 +70,51 @@ void Fft::Inverse(Complex* values) const
 
 void Fft::ForwardReal(const double* in, Complex* bins, Complex* scratch) const
 {
-    for (int i = 0; i < size; ++i)
-        scratch[i] = Complex(in[i], 0.0);
-    Forward(scratch);
-    for (int k = 0; k <= size / 2; ++k)
-        bins[k] = scratch[k];
+    const int m = size / 2;
+    if (half == nullptr)
+    {
+        bins[0] = in[0] + in[1];
+        bins[1] = in[0] - in[1];
+        return;
+    }
+    // Even samples as the real part, odd ones as the imaginary part; then untangle.
+    for (int n = 0; n < m; ++n)
+        scratch[n] = Complex(in[2 * n], in[2 * n + 1]);
+    half->Forward(scratch);
+    for (int k = 0; k <= m; ++k)
+    {
+        const Complex a = scratch[k % m];
+        const Complex b = std::conj(scratch[(m - k) % m]);
+        const Complex even = 0.5 * (a + b);
+        const Complex odd = Complex(0.0, -0.5) * (a - b);
+        const Complex w = k < m ? twiddles[std::size_t(k)] : Complex(-1.0, 0.0);
+        bins[k] = even + w * odd;
+    }
 }
 
 void Fft::InverseReal(const Complex* bins, double* out, Complex* scratch) const
 {
-    scratch[0] = bins[0];
-    for (int k = 1; k < size / 2; ++k)
+    const int m = size / 2;
+    if (half == nullptr)
     {
-        scratch[k] = bins[k];
-        scratch[size - k] = std::conj(bins[k]);
+        out[0] = 0.5 * (bins[0].real() + bins[1].real());
+        out[1] = 0.5 * (bins[0].real() - bins[1].real());
+        return;
     }
-    scratch[size / 2] = bins[size / 2];
-    Inverse(scratch);
-    for (int i = 0; i < size; ++i)
-        out[i] = scratch[i].real();
+    for (int k = 0; k < m; ++k)
+    {
+        const Complex a = bins[k];
+        const Complex b = std::conj(bins[m - k]);
+        const Complex even = 0.5 * (a + b);
+        const Complex odd = 0.5 * (a - b) * std::conj(twiddles[std::size_t(k)]);
+        scratch[k] = even + Complex(0.0, 1.0) * odd;
+    }
+    half->Inverse(scratch);
+    for (int n = 0; n < m; ++n)
+    {
+        out[2 * n] = scratch[n].real();
+        out[2 * n + 1] = scratch[n].imag();
+    }
 }
 
 } // namespace ringstill::loop

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <complex>
+#include <memory>
 #include <vector>
 
 namespace ringstill::loop {
@@ -20,8 +21,8 @@ public:
     void Forward(Complex* values) const;
     void Inverse(Complex* values) const;
 
-    // Real input of Size() samples to the Size()/2 + 1 bins of its spectrum, and back. scratch
-    // holds Size() values.
+    // Real input of Size() samples to the Size()/2 + 1 bins of its spectrum, and back, through a
+    // complex transform of half the size. scratch holds Size() / 2 values.
     void ForwardReal(const double* in, Complex* bins, Complex* scratch) const;
     void InverseReal(const Complex* bins, double* out, Complex* scratch) const;
 
@@ -29,6 +30,7 @@ private:
     void Transform(Complex* values, bool inverse) const;
 
     int size;
+    std::unique_ptr<Fft> half; // for the real transforms
     std::vector<int> reversed;
     std::vector<Complex> twiddles; // e^(-2 pi i k / N), k < N/2
 };

@@ -23,7 +23,7 @@ std::vector<double> DryInput(const std::vector<double>& programme, std::size_t s
     return dry;
 }
 
-bool RunLoop(const LoopSetup& setup, const std::vector<double>& programme, std::size_t samples, Processor& processor,
+bool RunLoop(const LoopSetup& setup, const std::vector<double>& dry, std::size_t samples, Processor& processor,
              LoopTrace& trace, std::string& error, const LoopWatcher& watcher)
 {
     const int block = setup.block;
@@ -33,7 +33,9 @@ bool RunLoop(const LoopSetup& setup, const std::vector<double>& programme, std::
     if (!processor.Start(setup.sampleRate, block, error))
         return false;
     samples = samples / std::size_t(block) * std::size_t(block);
-    trace.dry = DryInput(programme, samples, setup.sampleRate);
+    trace.dry.resize(samples);
+    for (std::size_t i = 0; i < samples; ++i)
+        trace.dry[i] = dry.empty() ? 0.0 : dry[i % dry.size()];
     trace.mic.assign(samples, 0.0f);
     trace.out.assign(samples, 0.0f);
     trace.returned.assign(samples, 0.0f);

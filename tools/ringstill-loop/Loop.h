@@ -41,7 +41,8 @@ struct LoopTrace
 // ends there).
 using LoopWatcher = std::function<bool(const LoopTrace& trace, std::size_t done)>;
 
-bool RunLoop(const LoopSetup& setup, const std::vector<double>& programme, std::size_t samples, Processor& processor,
+// dry: the microphone's input without the loop (DryInput), repeated if shorter than samples.
+bool RunLoop(const LoopSetup& setup, const std::vector<double>& dry, std::size_t samples, Processor& processor,
              LoopTrace& trace, std::string& error, const LoopWatcher& watcher = {});
 
 // The dry input for a programme: the programme plus seeded ambient noise.

@@ -25,8 +25,9 @@ std::string CatchText(const LoopResult& r)
         std::snprintf(text, sizeof text, "%8.0f %6.1f %7.2f %7s %9s %8s", c.frequencyHz, c.peakProminenceDb,
                       c.onsetSeconds, "never", "", "");
     else
-        std::snprintf(text, sizeof text, "%8.0f %6.1f %7.2f %7.3f %9.1f %8.1f", c.frequencyHz, c.peakProminenceDb,
-                      c.onsetSeconds, c.catchSeconds, c.recurrencesPerMinute, c.howlingSeconds);
+        std::snprintf(text, sizeof text, "%8.0f %6.1f %7.2f %7.3f %9.1f %8.1f %8s", c.frequencyHz, c.peakProminenceDb,
+                      c.onsetSeconds, c.catchSeconds, c.recurrencesPerMinute, c.howlingSeconds,
+                      c.howlingSeconds > 0 ? std::to_string(int(std::lround(c.lastHowlHz))).c_str() : "-");
     return text;
 }
 
@@ -77,8 +78,8 @@ void PrintTable(const BenchResults& results, const RunInfo& info, std::FILE* out
                      1000.0 * c.response.delaySamples / c.sampleRate, c.room.file.empty() ? c.room.rt60Seconds : NAN,
                      c.room.file.empty() ? c.room.drrDb : NAN, c.msg.msgDb, c.msg.frequencyHz, c.room.what.c_str());
     std::fprintf(out, "\nClosed loop (gains in dB over MSG; ASG = plug-in limit - pass-through limit; catch run at MSG +3 dB)\n");
-    std::fprintf(out, "  %-14s %-7s %8s %8s %6s | %8s %6s %7s %7s %9s %8s\n", "room", "prog", "pass", "plug-in", "ASG",
-                 "howl Hz", "peak", "onset s", "catch s", "recur/min", "howl s");
+    std::fprintf(out, "  %-14s %-7s %8s %8s %6s | %8s %6s %7s %7s %9s %8s %8s\n", "room", "prog", "pass", "plug-in", "ASG",
+                 "howl Hz", "peak", "onset s", "catch s", "recur/min", "howl s", "then Hz");
     for (const LoopResult& r : results.loops)
     {
         const BenchCase& c = results.cases[r.caseIndex];
@@ -140,7 +141,8 @@ bool WriteJson(const BenchResults& results, const RunInfo& info, const std::stri
               << ", \"caught\": " << (c.caught ? "true" : "false") << ", \"catch_s\": " << (c.caught ? Number(c.catchSeconds) : "null")
               << ", \"window_s\": " << Number(c.windowSeconds) << ", \"recurrences\": " << c.recurrences
               << ", \"recurrences_per_min\": " << (c.caught ? Number(c.recurrencesPerMinute) : "null")
-              << ", \"howling_s\": " << Number(c.howlingSeconds) << "}";
+              << ", \"howling_s\": " << Number(c.howlingSeconds)
+              << ", \"window_loudest_howl_hz\": " << (c.howlingSeconds > 0 ? Number(c.lastHowlHz) : "null") << "}";
         }
         j << "}";
     }
