@@ -314,7 +314,9 @@ std::vector<NotchFrame> MeasureNotches(const LoopTrace& trace, double rate)
         gainDb.clear();
         for (int k = lowBin; k <= highBin; ++k)
         {
-            if (sxx[std::size_t(k)] < loudest * 1e-6 || sxx[std::size_t(k)] <= 1e-20)
+            // Measurable down to 90 dB under the loudest bin (a howl at full level must not hide the
+            // notches elsewhere); the samples' float precision reaches well below that.
+            if (sxx[std::size_t(k)] < loudest * 1e-9 || sxx[std::size_t(k)] <= 1e-24)
                 continue;
             const Complex sxy = cross[0][std::size_t(k)] + cross[1][std::size_t(k)] + cross[2][std::size_t(k)];
             ratioDb[std::size_t(k)] = ToDb(std::norm(sxy) / (sxx[std::size_t(k)] * sxx[std::size_t(k)]));
@@ -332,6 +334,28 @@ std::vector<NotchFrame> MeasureNotches(const LoopTrace& trace, double rate)
         frames.push_back(std::move(frame));
     }
     return frames;
+}
+
+std::vector<NotchCell> FrameDips(const NotchFrame& frame)
+{
+    // Bins at kNotchCountDb or deeper that are the deepest within kNotchMatchBins either side (two
+    // notches' skirts can run into each other).
+    std::vector<NotchCell> dips;
+    const double reach = kNotchMatchBins * frame.binHz;
+    for (std::size_t i = 0; i < frame.cells.size(); ++i)
+    {
+        const NotchCell& c = frame.cells[i];
+        if (c.depthDb > kNotchCountDb)
+            continue;
+        bool deepest = true;
+        for (std::size_t j = i; j-- > 0 && c.frequencyHz - frame.cells[j].frequencyHz < reach && deepest;)
+            deepest = frame.cells[j].depthDb > c.depthDb;
+        for (std::size_t j = i + 1; j < frame.cells.size() && frame.cells[j].frequencyHz - c.frequencyHz < reach && deepest; ++j)
+            deepest = frame.cells[j].depthDb >= c.depthDb;
+        if (deepest)
+            dips.push_back(c);
+    }
+    return dips;
 }
 
 NotchSummary SummariseNotches(const std::vector<NotchFrame>& frames, double seconds)
@@ -352,26 +376,11 @@ NotchSummary SummariseNotches(const std::vector<NotchFrame>& frames, double seco
     };
     for (const NotchFrame& frame : frames)
     {
-        // Dips: bins at kNotchCountDb or deeper that are the deepest within kNotchMatchBins either side
-        // (two notches' skirts can run into each other).
-        std::vector<double> dips;
-        const double reach = kNotchMatchBins * frame.binHz;
-        for (std::size_t i = 0; i < frame.cells.size(); ++i)
-        {
-            const NotchCell& c = frame.cells[i];
-            if (c.depthDb > kNotchCountDb)
-                continue;
-            bool deepest = true;
-            for (std::size_t j = i; j-- > 0 && c.frequencyHz - frame.cells[j].frequencyHz < reach && deepest;)
-                deepest = frame.cells[j].depthDb > c.depthDb;
-            for (std::size_t j = i + 1; j < frame.cells.size() && frame.cells[j].frequencyHz - c.frequencyHz < reach && deepest; ++j)
-                deepest = frame.cells[j].depthDb >= c.depthDb;
-            if (deepest)
-                dips.push_back(c.frequencyHz);
-        }
+        const std::vector<NotchCell> dips = FrameDips(frame);
         std::vector<bool> matched(open.size(), false);
-        for (double hz : dips)
+        for (const NotchCell& dip : dips)
         {
+            const double hz = dip.frequencyHz;
             bool found = false;
             for (std::size_t e = 0; e < open.size() && !found; ++e)
                 if (!matched[e] && std::abs(hz - open[e].hz) < kNotchMatchBins * frame.binHz)

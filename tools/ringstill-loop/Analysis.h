@@ -103,6 +103,9 @@ struct NotchFrame
 };
 std::vector<NotchFrame> MeasureNotches(const LoopTrace& trace, double sampleRate);
 
+// A frame's notches: the deepest bin of each dip that reaches 6 dB.
+std::vector<NotchCell> FrameDips(const NotchFrame& frame);
+
 struct NotchSummary
 {
     int placed = 0;

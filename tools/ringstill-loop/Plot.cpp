@@ -14,8 +14,8 @@ constexpr int kWidth = 1400;
 constexpr int kLeft = 70;
 constexpr int kRight = 150;
 constexpr int kTitleHeight = 24;
-constexpr int kLevelHeight = 110;
-constexpr int kNotchHeight = 150;
+constexpr int kLevelHeight = 100;
+constexpr int kNotchHeight = 200;
 constexpr int kRowGap = 30;
 constexpr int kHeader = 70;
 constexpr double kLowHz = 40.0;
@@ -34,10 +34,10 @@ struct Row
     double caught = -1.0;
 };
 
-// Depth to colour: pale yellow at a 3 dB dip through orange to deep red at 30 dB and more.
+// Depth to colour: pale yellow at a 6 dB dip through orange to deep red at 30 dB and more.
 void DepthColour(cairo_t* cr, double depthDb)
 {
-    const double t = std::clamp((-depthDb - 3.0) / (-kDeepestDb - 3.0), 0.0, 1.0);
+    const double t = std::clamp((-depthDb - 6.0) / (-kDeepestDb - 6.0), 0.0, 1.0);
     cairo_set_source_rgb(cr, 1.0 - 0.45 * t, 0.9 - 0.85 * t, 0.45 - 0.4 * t);
 }
 
@@ -149,19 +149,21 @@ void DrawNotches(cairo_t* cr, const Row& row, double top, double plotWidth)
     const std::vector<NotchFrame>& frames = row.trace->notches;
     const double frameStep = frames.size() > 1 ? frames[1].timeSeconds - frames[0].timeSeconds : 0.05;
     const double w = std::max(1.5, plotWidth * frameStep / row.seconds);
-    // Shallow first, so the deep dips stay on top.
-    for (int pass = 0; pass < 2; ++pass)
-        for (const NotchFrame& f : frames)
-            for (const NotchCell& c : f.cells)
-            {
-                if ((pass == 0) != (c.depthDb > -10.0f))
-                    continue;
-                const double x = kLeft + plotWidth * (f.timeSeconds - frameStep / 2) / row.seconds;
-                const double y = FrequencyY(c.frequencyHz, top, kNotchHeight);
-                DepthColour(cr, c.depthDb);
-                cairo_rectangle(cr, x, y - 1.5, w, 3.0);
-                cairo_fill(cr);
-            }
+    // Each notch's centre, frame by frame: shallow first, so the deep ones stay on top.
+    std::vector<std::pair<double, NotchCell>> marks;
+    for (const NotchFrame& f : frames)
+        for (const NotchCell& c : FrameDips(f))
+            marks.push_back({f.timeSeconds, c});
+    std::stable_sort(marks.begin(), marks.end(),
+                     [](const auto& a, const auto& b) { return a.second.depthDb > b.second.depthDb; });
+    for (const auto& [time, c] : marks)
+    {
+        const double x = kLeft + plotWidth * (time - frameStep / 2) / row.seconds;
+        const double y = FrequencyY(c.frequencyHz, top, kNotchHeight);
+        DepthColour(cr, c.depthDb);
+        cairo_rectangle(cr, x, y - 1.5, w, 3.0);
+        cairo_fill(cr);
+    }
     cairo_set_source_rgb(cr, 0.3, 0.3, 0.3);
     Text(cr, kLeft + plotWidth + 10, top + 14, "Hz", 11);
 }
@@ -189,14 +191,14 @@ void DrawLegend(cairo_t* cr, double x, double y)
     cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
     Text(cr, x + 448, y, "caught (20 dB down)", 12);
     Text(cr, x + 610, y, "notch depth:", 12);
-    for (int i = 0; i <= 27; ++i)
+    for (int i = 0; i <= 24; ++i)
     {
-        DepthColour(cr, -3.0 - i);
+        DepthColour(cr, -6.0 - i);
         cairo_rectangle(cr, x + 690 + i * 5, y - 10, 5, 12);
         cairo_fill(cr);
     }
     cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
-    Text(cr, x + 690 + 28 * 5 + 6, y, "-3 to -30 dB", 12);
+    Text(cr, x + 690 + 25 * 5 + 6, y, "-6 to -30 dB (centre of each dip in the plug-in's transfer)", 12);
 }
 
 std::vector<Row> Rows(const BenchResults& results)
