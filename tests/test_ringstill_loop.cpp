@@ -5,10 +5,12 @@
 #include "tools/ringstill-loop/Bench.h"
 #include "tools/ringstill-loop/Convolver.h"
 #include "tools/ringstill-loop/Dsp.h"
+#include "tools/ringstill-render/AudioFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 namespace {
 
@@ -84,6 +86,24 @@ TEST(LoopMsg, OfASinglePathIsItsGain)
         const MsgResult msg = MaximumStableGain(h, kRate);
         EXPECT_NEAR(msg.msgDb, -20.0 * std::log10(std::abs(gain)), 1e-6) << gain;
     }
+}
+
+TEST(LoopMsg, OfAMeasuredResponseSurvivesItsResampling)
+{
+    RoomSpec spec = BuiltInRooms()[2];
+    const RoomResponse original = MakeRoomResponse(spec, 44100.0);
+    const std::string path = (std::filesystem::temp_directory_path() / "ringstill-loop-test-ir.wav").string();
+    std::vector<float> samples(original.taps.begin(), original.taps.end());
+    ringstill::render::AudioWriter writer;
+    std::string error;
+    ASSERT_TRUE(writer.Create(path, 1, 44100, SF_FORMAT_FLOAT, error) && writer.Write(samples.data(), long(samples.size()), error)
+                && writer.Commit(error))
+        << error;
+    RoomResponse loaded;
+    ASSERT_TRUE(LoadRoomResponse(path, kRate, 64, loaded, error)) << error;
+    std::filesystem::remove(path);
+    EXPECT_NEAR(MaximumStableGain(loaded.taps, kRate).msgDb, MaximumStableGain(original.taps, 44100.0).msgDb, 0.05);
+    EXPECT_NEAR(loaded.delaySamples, original.delaySamples * kRate / 44100.0, 8.0);
 }
 
 BenchCase TestRoom(double rt60, double metres, std::uint32_t seed)

@@ -74,6 +74,12 @@ bool MakeCase(const std::string& label, bool measured, double defaultRate, int b
     out.label = label;
     if (measured)
     {
+        // Shown by its file name; the path stays in the description.
+        const std::size_t slash = label.find_last_of('/');
+        out.label = slash == std::string::npos ? label : label.substr(slash + 1);
+    }
+    if (measured)
+    {
         out.room = RoomSpec {};
         out.room.name = name;
         out.room.what = "measured response " + name;

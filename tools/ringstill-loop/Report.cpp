@@ -74,9 +74,17 @@ void PrintTable(const BenchResults& results, const RunInfo& info, std::FILE* out
     std::fprintf(out, "  %-14s %6s %8s %6s %6s %8s %8s  %s\n", "room", "rate", "delay ms", "RT60 s", "DRR dB", "MSG dB",
                  "at Hz", "what");
     for (const BenchCase& c : results.cases)
-        std::fprintf(out, "  %-14s %6.0f %8.2f %6.2f %6.1f %8.2f %8.1f  %s\n", c.label.c_str(), c.sampleRate,
-                     1000.0 * c.response.delaySamples / c.sampleRate, c.room.file.empty() ? c.room.rt60Seconds : NAN,
-                     c.room.file.empty() ? c.room.drrDb : NAN, c.msg.msgDb, c.msg.frequencyHz, c.room.what.c_str());
+    {
+        char rt[16] = "-", drr[16] = "-";
+        if (c.room.file.empty())
+        {
+            std::snprintf(rt, sizeof rt, "%.2f", c.room.rt60Seconds);
+            std::snprintf(drr, sizeof drr, "%.1f", c.room.drrDb);
+        }
+        std::fprintf(out, "  %-14s %6.0f %8.2f %6s %6s %8.2f %8.1f  %s\n", c.label.c_str(), c.sampleRate,
+                     1000.0 * c.response.delaySamples / c.sampleRate, rt, drr, c.msg.msgDb, c.msg.frequencyHz,
+                     c.room.what.c_str());
+    }
     std::fprintf(out, "\nClosed loop: stable limits in dB over MSG, ASG = plug-in limit - pass-through limit. Catch run at MSG +3 dB:\n"
                       "  the first howl, how far it stood out of the programme (peak dB), its onset, the time from onset until\n"
                       "  its return fell 20 dB, then howls a minute after that catch, seconds spent howling and where.\n");

@@ -151,7 +151,28 @@ bool LoadRoomResponse(const std::string& path, double rate, int block, RoomRespo
         error = "'" + path + "' holds no samples";
         return false;
     }
+    // A response, unlike a signal, keeps its frequency response only if scaled by the rate ratio:
+    // more taps per second each carry less.
     out.taps = Resample(mono, reader.SampleRate(), rate);
+    for (double& t : out.taps)
+        t *= reader.SampleRate() / rate;
+    // The direct path's arrival: the first tap within 60 dB of the strongest (ahead of it there is
+    // only noise and the resampler's ringing). Within the first block it makes the case refuse to
+    // run: the loop cannot use it.
+    double strongest = 0.0;
+    for (double t : out.taps)
+        strongest = std::max(strongest, std::abs(t));
+    if (strongest <= 0.0)
+    {
+        error = "'" + path + "' is silent";
+        return false;
+    }
+    for (std::size_t i = 0; i < out.taps.size(); ++i)
+        if (std::abs(out.taps[i]) >= 1e-3 * strongest)
+        {
+            out.delaySamples = int(i);
+            break;
+        }
     double total = 0.0;
     double dropped = 0.0;
     for (std::size_t i = 0; i < out.taps.size(); ++i)
@@ -163,19 +184,7 @@ bool LoadRoomResponse(const std::string& path, double rate, int block, RoomRespo
             out.taps[i] = 0.0;
         }
     }
-    if (total <= 0.0)
-    {
-        error = "'" + path + "' is silent";
-        return false;
-    }
     out.droppedDb = ToDb(dropped / total);
-    out.delaySamples = block;
-    for (std::size_t i = 0; i < out.taps.size(); ++i)
-        if (out.taps[i] != 0.0)
-        {
-            out.delaySamples = int(i);
-            break;
-        }
     return true;
 }
 
