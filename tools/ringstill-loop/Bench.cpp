@@ -86,6 +86,10 @@ bool MakeCase(const std::string& label, bool measured, double defaultRate, int b
         out.room.file = name;
         if (!LoadRoomResponse(name, out.sampleRate, block, out.response, error))
             return false;
+        char dropped[96];
+        std::snprintf(dropped, sizeof dropped, " (%.1f dB of its energy lay in the first block and is left out)",
+                      out.response.droppedDb);
+        out.room.what += dropped;
     }
     else
     {

@@ -61,7 +61,13 @@ bool RunLoop(const LoopSetup& setup, const std::vector<double>& dry, std::size_t
             return false;
         for (int i = 0; i < block; ++i)
         {
-            const double y = std::isfinite(out[std::size_t(i)]) ? double(out[std::size_t(i)]) : 0.0;
+            if (!std::isfinite(out[std::size_t(i)]))
+            {
+                // Silence in its place would count as perfectly stable.
+                error = "the processor put out a non-finite sample at " + std::to_string(double(at) / setup.sampleRate) + " s";
+                return false;
+            }
+            const double y = out[std::size_t(i)];
             speaker[std::size_t(i)] = clip * std::tanh(gain * y / clip);
             trace.mic[at + std::size_t(i)] = in[std::size_t(i)];
             trace.out[at + std::size_t(i)] = out[std::size_t(i)];
