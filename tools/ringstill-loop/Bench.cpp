@@ -97,7 +97,7 @@ bool MakeCase(const std::string& label, bool measured, double defaultRate, int b
         const auto found = std::find_if(rooms.begin(), rooms.end(), [&](const RoomSpec& r) { return r.name == name; });
         if (found == rooms.end())
         {
-            error = "unknown room '" + name + "' (--list-rooms shows them)";
+            error = "unknown room '" + name + "' (--list shows them)";
             return false;
         }
         out.room = *found;
