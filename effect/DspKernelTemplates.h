@@ -276,7 +276,7 @@ void OverlapAdd(const float* re, float scale, const float* window, float divisor
 }
 
 template <class L>
-constexpr DspKernels MakeKernels()
+constexpr DspKernels MakeKernels(void (*notchCascade)(NotchCascade&, float*, int))
 {
     DspKernels k;
     k.width = L::kWidth;
@@ -288,6 +288,7 @@ constexpr DspKernels MakeKernels()
     k.reverbGains = &ReverbGains<L>;
     k.scaleConjugate = &ScaleConjugate<L>;
     k.overlapAdd = &OverlapAdd<L>;
+    k.notchCascade = notchCascade;
     return k;
 }
 

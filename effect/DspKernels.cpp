@@ -1,6 +1,7 @@
 // The scalar and SSE2 kernel tables (SSE2 is the x86-64 baseline, so this file
 // needs no special flags), the choice between all tables, and AlignedFloats.
 #include "effect/DspKernelTemplates.h"
+#include "effect/NotchCascadeTemplates.h"
 
 #include <algorithm>
 #include <new>
@@ -71,13 +72,30 @@ struct Sse2Lane
     }
 };
 
-constexpr DspKernels kSse2Kernels = MakeKernels<Sse2Lane>();
+// Two doubles: the notch cascade's stages, two to a register.
+struct Sse2Doubles
+{
+    using Reg = __m128d;
+    static constexpr int kWidth = 2;
+
+    static Reg Load(const double* p) { return _mm_loadu_pd(p); }
+    static void Store(double* p, Reg v) { _mm_storeu_pd(p, v); }
+    static Reg Add(Reg a, Reg b) { return _mm_add_pd(a, b); }
+    static Reg Sub(Reg a, Reg b) { return _mm_sub_pd(a, b); }
+    static Reg Mul(Reg a, Reg b) { return _mm_mul_pd(a, b); }
+    static Reg Round(Reg a) { return _mm_cvtps_pd(_mm_cvtpd_ps(a)); }
+    // [prev[1], cur[0]]: each stage takes the output of the one below it.
+    static Reg Shift(Reg cur, Reg prev) { return _mm_shuffle_pd(prev, cur, 1); }
+    static Reg ShiftIn(Reg cur, double x) { return _mm_unpacklo_pd(_mm_set_sd(x), cur); }
+};
+
+constexpr DspKernels kSse2Kernels = MakeKernels<Sse2Lane>(&CascadeWavefront<Sse2Doubles>);
 
 } // namespace
 #endif
 
 namespace {
-constexpr DspKernels kScalarKernels = MakeKernels<ScalarLane>();
+constexpr DspKernels kScalarKernels = MakeKernels<ScalarLane>(&CascadeStageByStage);
 } // namespace
 
 // In their own files, compiled for their instruction sets.

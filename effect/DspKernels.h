@@ -1,6 +1,6 @@
-// The vectorised inner loops of the FFT, the detector's spectrum and peak scan
-// and the No-Reverb frame, one table per instruction set. Every entry performs
-// the same IEEE single-precision operations, in the same order and with the
+// The vectorised inner loops of the FFT, the detector's spectrum and peak scan,
+// the No-Reverb frame and the notch cascade, one table per instruction set.
+// Every entry performs the same IEEE operations, in the same order and with the
 // same operands, as the plain scalar loop it replaces (no fused multiply-add:
 // these files are compiled with -ffp-contract=off), so every path gives the
 // same bits. Audio thread: nothing here allocates, locks or branches on data
@@ -13,6 +13,8 @@
 #include <memory>
 
 namespace ringstill {
+
+struct NotchCascade;
 
 struct DspKernels
 {
@@ -50,6 +52,10 @@ struct DspKernels
     // accumulator[i] += re[i] * scale * window[i] / divisor.
     void (*overlapAdd)(const float* re, float scale, const float* window, float divisor, float* accumulator,
                        int n) = nullptr;
+
+    // n samples in place through the cascade's stages in order, in double
+    // precision and rounded to float after each stage; updates the states.
+    void (*notchCascade)(NotchCascade& cascade, float* samples, int n) = nullptr;
 };
 
 // The table of a runnable path (see CanRun).

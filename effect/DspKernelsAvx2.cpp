@@ -3,6 +3,7 @@
 // and no vector variables of our own on the stack (a Windows stack is only
 // 16-byte aligned).
 #include "effect/DspKernelTemplates.h"
+#include "effect/NotchCascadeTemplates.h"
 
 #include <immintrin.h>
 
@@ -81,7 +82,27 @@ struct Avx2Lane
     }
 };
 
-constexpr DspKernels kAvx2Kernels = MakeKernels<Avx2Lane>();
+// Four doubles: the notch cascade's stages, four to a register.
+struct Avx2Doubles
+{
+    using Reg = __m256d;
+    static constexpr int kWidth = 4;
+
+    static Reg Load(const double* p) { return _mm256_loadu_pd(p); }
+    static void Store(double* p, Reg v) { _mm256_storeu_pd(p, v); }
+    static Reg Add(Reg a, Reg b) { return _mm256_add_pd(a, b); }
+    static Reg Sub(Reg a, Reg b) { return _mm256_sub_pd(a, b); }
+    static Reg Mul(Reg a, Reg b) { return _mm256_mul_pd(a, b); }
+    static Reg Round(Reg a) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(a)); }
+    // [prev[3], cur[0], cur[1], cur[2]]: each stage takes the output of the one below it.
+    static Reg Shift(Reg cur, Reg prev)
+    {
+        return _mm256_shuffle_pd(_mm256_permute2f128_pd(prev, cur, 0x21), cur, 0b0101);
+    }
+    static Reg ShiftIn(Reg cur, double x) { return Shift(cur, _mm256_set1_pd(x)); }
+};
+
+constexpr DspKernels kAvx2Kernels = MakeKernels<Avx2Lane>(&CascadeWavefront<Avx2Doubles>);
 
 } // namespace
 

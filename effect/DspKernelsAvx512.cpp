@@ -3,6 +3,7 @@
 // formed); called only when the processor runs AVX-512F. Unaligned loads and
 // stores only, and no vector variables of our own on the stack.
 #include "effect/DspKernelTemplates.h"
+#include "effect/NotchCascadeTemplates.h"
 
 // GCC 12 takes the deliberately undefined registers inside its own AVX-512
 // intrinsics for uninitialised variables.
@@ -90,7 +91,27 @@ struct Avx512Lane
     }
 };
 
-constexpr DspKernels kAvx512Kernels = MakeKernels<Avx512Lane>();
+// Eight doubles: the notch cascade's stages, eight to a register.
+struct Avx512Doubles
+{
+    using Reg = __m512d;
+    static constexpr int kWidth = 8;
+
+    static Reg Load(const double* p) { return _mm512_loadu_pd(p); }
+    static void Store(double* p, Reg v) { _mm512_storeu_pd(p, v); }
+    static Reg Add(Reg a, Reg b) { return _mm512_add_pd(a, b); }
+    static Reg Sub(Reg a, Reg b) { return _mm512_sub_pd(a, b); }
+    static Reg Mul(Reg a, Reg b) { return _mm512_mul_pd(a, b); }
+    static Reg Round(Reg a) { return _mm512_cvtps_pd(_mm512_cvtpd_ps(a)); }
+    // [prev[7], cur[0] .. cur[6]]: each stage takes the output of the one below it.
+    static Reg Shift(Reg cur, Reg prev)
+    {
+        return _mm512_castsi512_pd(_mm512_alignr_epi64(_mm512_castpd_si512(cur), _mm512_castpd_si512(prev), 7));
+    }
+    static Reg ShiftIn(Reg cur, double x) { return Shift(cur, _mm512_set1_pd(x)); }
+};
+
+constexpr DspKernels kAvx512Kernels = MakeKernels<Avx512Lane>(&CascadeWavefront<Avx512Doubles>);
 
 } // namespace
 

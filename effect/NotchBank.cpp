@@ -1,6 +1,7 @@
 #include "effect/NotchBank.h"
 
 #include "effect/Fft.h"
+#include "effect/NotchCascade.h"
 
 #include <algorithm>
 #include <cmath>
@@ -70,21 +71,46 @@ void DesignFilter(Notch& notch, const NotchBank& bank)
     notch.filter.Design(w0, Q, A);
 }
 
-// One slot over the whole block. The signal is rounded to float between
-// slots, so running slot by slot gives the same samples as running sample by
-// sample through all slots, with the state kept in registers.
-void FilterBlock(Notch& notch, float* samples, int n)
+// A filter state that overflowed (absurd input levels) would stick forever; a
+// tail far below audibility would crawl through subnormals. Both end with the block.
+void SettleState(double& z1, double& z2)
 {
-    NotchFilter filter = notch.filter; // a local copy keeps the state in registers
-    for (int i = 0; i < n; ++i)
-        samples[i] = static_cast<float>(filter.Process(static_cast<double>(samples[i])));
-    // A state that overflowed (absurd input levels) would stick forever; a
-    // tail far below audibility would crawl through subnormals. Both end here.
-    const bool finite = std::isfinite(filter.z1) && std::isfinite(filter.z2);
-    if (!finite || (std::fabs(filter.z1) < kStateFloor && std::fabs(filter.z2) < kStateFloor))
-        filter.Reset();
-    notch.filter.z1 = filter.z1;
-    notch.filter.z2 = filter.z2;
+    const bool finite = std::isfinite(z1) && std::isfinite(z2);
+    if (!finite || (std::fabs(z1) < kStateFloor && std::fabs(z2) < kStateFloor))
+        z1 = z2 = 0.0;
+}
+
+// Step 3's filters: the active slots in index order as one cascade, run on
+// the bank's path.
+void FilterBlock(NotchBank& bank, float* samples, int n)
+{
+    static_assert(kMaxNotches <= kCascadeCapacity);
+    NotchCascade cascade;
+    Notch* stages[kMaxNotches];
+    for (Notch& slot : bank.slots)
+    {
+        if (!slot.active)
+            continue;
+        const int j = cascade.count++;
+        const NotchFilter& f = slot.filter;
+        cascade.b0[j] = f.b0;
+        cascade.b1[j] = f.b1;
+        cascade.b2[j] = f.b2;
+        cascade.a1[j] = f.a1;
+        cascade.a2[j] = f.a2;
+        cascade.z1[j] = f.z1;
+        cascade.z2[j] = f.z2;
+        stages[j] = &slot;
+    }
+    if (cascade.count == 0)
+        return;
+    KernelsFor(bank.filterPath).notchCascade(cascade, samples, n);
+    for (int j = 0; j < cascade.count; ++j)
+    {
+        SettleState(cascade.z1[j], cascade.z2[j]);
+        stages[j]->filter.z1 = cascade.z1[j];
+        stages[j]->filter.z2 = cascade.z2[j];
+    }
 }
 
 float SoftClip(float v)
@@ -182,6 +208,7 @@ void ConfigureBank(NotchBank& bank, double sampleRate)
             (1.0f - std::cos(twoPi * static_cast<float>(i) / last)) * 0.5f;
 
     PrepareDetector(bank);
+    bank.filterPath = DefaultSimdPath();
 
     bank.slots.fill(Notch{});
     bank.tracks.fill(FeedbackTrack{});
@@ -219,9 +246,7 @@ void ProcessBankBlock(NotchBank& bank, float* samples, int n)
 
     if (n <= 0)
         return;
-    for (Notch& slot : bank.slots)
-        if (slot.active)
-            FilterBlock(slot, samples, n);
+    FilterBlock(bank, samples, n);
 
     const float gain = bank.outputGain;
     for (int i = 0; i < n; ++i)

@@ -9,6 +9,7 @@
 #include "effect/FeedbackDetector.h"
 #include "effect/Fft.h"
 #include "effect/NotchFilter.h"
+#include "effect/SimdPath.h"
 
 #include <array>
 #include <cstdint>
@@ -67,6 +68,7 @@ struct NotchBank
     // Frame working state, prepared by ConfigureBank so the audio thread never allocates.
     FftPlan fft;                            // N points
     std::vector<std::int32_t> peakBins;     // N/2: one frame's candidate peaks
+    SimdPath filterPath = SimdPath::Scalar; // the notch cascade's path
 };
 
 // Setup (not the audio thread): derives the analysis sizes from the rate

@@ -31,11 +31,14 @@ bool ProcessorRuns(SimdPath path)
 #endif
 }
 
-// The widest: on the processors measured so far each wider path was faster
-// (bench_fft compares them all).
-SimdPath FastestPath()
+// AVX2 where the processor has it, even when it also has AVX-512: on Intel's
+// server chips of the first AVX-512 generations, 512-bit arithmetic lowers the
+// clock of the whole core for a while, and in a host's process that slows
+// everything else the host runs on that core. AVX-512 stays a path tests and
+// benchmarks can force.
+SimdPath PreferredPath()
 {
-    for (SimdPath path : {SimdPath::Avx512, SimdPath::Avx2, SimdPath::Sse2})
+    for (SimdPath path : {SimdPath::Avx2, SimdPath::Sse2})
         if (ProcessorRuns(path))
             return path;
     return SimdPath::Scalar;
@@ -69,8 +72,8 @@ SimdPath DefaultSimdPath()
     const int forced = gForcedPath.load(std::memory_order_relaxed);
     if (forced >= 0)
         return static_cast<SimdPath>(forced);
-    static const SimdPath fastest = FastestPath();
-    return fastest;
+    static const SimdPath preferred = PreferredPath();
+    return preferred;
 }
 
 void ForceSimdPathForTesting(std::optional<SimdPath> path)

@@ -1,5 +1,5 @@
-// Which vector instruction set the DSP kernels (FFT, spectrum, peak scan) run
-// on. Every path performs the same single-precision operations in the same
+// Which vector instruction set the DSP kernels (FFT, spectrum, peak scan,
+// notch cascade) run on. Every path performs the same operations in the same
 // order on every value, so all of them give the same bits; they differ only in
 // how many values one instruction handles.
 #pragma once
@@ -23,8 +23,10 @@ const char* SimdPathName(SimdPath path);
 // Whether this processor and its operating system can run the path.
 bool CanRun(SimdPath path);
 
-// Setup thread: the path new transforms and detectors are prepared with. The
-// fastest path this processor runs, unless a test or benchmark forced one.
+// Setup thread: the path new transforms, detectors and notch banks are
+// prepared with: AVX2 where the processor runs it, else SSE2 (never AVX-512,
+// which only a test or benchmark can force), unless a test or benchmark forced
+// another.
 SimdPath DefaultSimdPath();
 
 // Tests and benchmarks: makes DefaultSimdPath() return `path` (which must be

@@ -260,6 +260,49 @@ void ReferenceAnalyseFrame(NotchBank& bank)
                 slot.targetDepth = 0.0f;
 }
 
+void ReferenceFilterAndClip(NotchBank& bank, float* samples, int n)
+{
+    for (Notch& slot : bank.slots)
+    {
+        if (!slot.active)
+            continue;
+        const NotchFilter& f = slot.filter;
+        double z1 = f.z1, z2 = f.z2;
+        for (int i = 0; i < n; ++i)
+        {
+            const double x = samples[i];
+            const double y = f.b0 * x + z1;
+            z1 = f.b1 * x - f.a1 * y + z2;
+            z2 = f.b2 * x - f.a2 * y;
+            samples[i] = static_cast<float>(y);
+        }
+        const bool finite = std::isfinite(z1) && std::isfinite(z2);
+        if (!finite || (std::fabs(z1) < 1e-30 && std::fabs(z2) < 1e-30))
+            z1 = z2 = 0.0;
+        slot.filter.z1 = z1;
+        slot.filter.z2 = z2;
+    }
+    const float knee = 0.9f, span = 1.0f - 0.9f;
+    for (int i = 0; i < n; ++i)
+    {
+        float v = samples[i] * bank.outputGain;
+        if (v > knee)
+            v = knee + span * std::tanh((v - knee) / span);
+        else if (v < -knee)
+            v = -knee + span * std::tanh((v + knee) / span);
+        samples[i] = std::isnan(v) ? 0.0f : v;
+    }
+}
+
+void ReferenceProcessBankBlock(NotchBank& bank, float* samples, int n)
+{
+    if (n > 0)
+        ReferenceFeedDetector(bank, samples, n);
+    UpdateNotchFilters(bank);
+    if (n > 0)
+        ReferenceFilterAndClip(bank, samples, n);
+}
+
 float ReferenceNoReverbSample(NoReverbChannel& channel, float x)
 {
     channel.inputRing[static_cast<std::size_t>(channel.writeIndex)] = std::isfinite(x) ? x : 0.0f;

@@ -1,7 +1,8 @@
-// The detector's and No-Reverb's DSP as first written: plain scalar loops,
-// in-place bit-reversed FFT with twiddles by recurrence, per-sample feeding,
-// temporary arrays per frame. Kept frozen as the oracle the fast paths are
-// compared with, bit for bit. Also the helpers those comparisons share.
+// The detector's, No-Reverb's and the notch filters' DSP as first written:
+// plain scalar loops, in-place bit-reversed FFT with twiddles by recurrence,
+// per-sample feeding, temporary arrays per frame, each notch slot over the
+// whole block in turn. Kept frozen as the oracle the fast paths are compared
+// with, bit for bit. Also the helpers those comparisons share.
 #pragma once
 
 #include "effect/NoReverb.h"
@@ -25,6 +26,12 @@ void ReferenceFft(std::complex<float>* values, int count);
 // Step 1 of a bank block and one analysis frame.
 void ReferenceFeedDetector(NotchBank& bank, float* samples, int n);
 void ReferenceAnalyseFrame(NotchBank& bank);
+
+// Step 3 of a bank block (the active slots one after the other, the end of
+// block flush of their states, output gain and soft clip), and a whole bank
+// block: the reference detector, the filter update, then step 3.
+void ReferenceFilterAndClip(NotchBank& bank, float* samples, int n);
+void ReferenceProcessBankBlock(NotchBank& bank, float* samples, int n);
 
 // One No-Reverb sample and frame, on the channel's rings, average and accumulator.
 float ReferenceNoReverbSample(NoReverbChannel& channel, float x);
