@@ -563,6 +563,39 @@ TEST_P(Vst3PluginProcessing, HostBypassPassesTheInputThroughExactly)
     }
 }
 
+// The host presets every flag so that a flag the plug-in leaves set shows.
+TEST_P(Vst3PluginProcessing, SilenceFlagsMarkExactlyTheAllZeroOutputChannels)
+{
+    const ProcessCase param = GetParam();
+    if (param.blockSize == 0)
+        GTEST_SKIP() << "an empty block has no samples to flag";
+    ProcessBuffers buffers(param.sampleSize, {2}, {2}, param.blockSize);
+    ASSERT_EQ(instance->StartProcessing(param.sampleSize, param.sampleRate, kMaxBlock), kResultOk);
+    struct Step
+    {
+        bool left, right;
+        uint64 flags;
+    };
+    long t = 0;
+    for (const Step step : {Step {false, false, 3}, Step {true, false, 2}, Step {true, true, 0}, Step {false, true, 1}})
+    {
+        buffers.ClearInputs();
+        for (int n = 0; n < param.blockSize; ++n)
+        {
+            // Phases that never give an exact zero, so a silent channel is one fed zeros.
+            if (step.left)
+                buffers.SetInput(0, 0, n, Signal(1, t + n));
+            if (step.right)
+                buffers.SetInput(0, 1, n, Signal(2, t + n));
+        }
+        ProcessData& data = buffers.Prepare(param.blockSize);
+        data.outputs[0].silenceFlags = ~uint64(0);
+        ASSERT_EQ(Processor().process(data), kResultOk);
+        EXPECT_EQ(data.outputs[0].silenceFlags, step.flags) << "left " << step.left << " right " << step.right;
+        t += param.blockSize;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     BlocksRatesAndSizes, Vst3PluginProcessing,
     ::testing::Values(ProcessCase {kSample32, 48000.0, 0}, ProcessCase {kSample32, 48000.0, 1},

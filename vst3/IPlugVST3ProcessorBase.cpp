@@ -122,8 +122,32 @@ void IPlugVST3ProcessorBase::ProcessAudio(ProcessData& data, BusList& outputBuse
         if (!is64)
             WriteOutputs32(nFrames);
     }
+    SetSilenceFlags(data, outputBuses, is64, total);
+}
+
+// Audio thread. Hosts skip work downstream of a channel flagged silent, so a flag is set only for
+// a channel of an active bus whose every sample of the block is zero.
+void IPlugVST3ProcessorBase::SetSilenceFlags(ProcessData& data, BusList& outputBuses, bool is64, int nFrames)
+{
     for (int32 b = 0; b < data.numOutputs && data.outputs != nullptr; ++b)
-        data.outputs[b].silenceFlags = 0;
+    {
+        AudioBusBuffers& bus = data.outputs[b];
+        const bool active = b < int32(outputBuses.size()) && outputBuses[std::size_t(b)]->isActive();
+        uint64 flags = 0;
+        for (int32 c = 0; active && c < std::min(bus.numChannels, int32(64)); ++c)
+        {
+            bool silent = false;
+            if (is64 && bus.channelBuffers64 != nullptr && bus.channelBuffers64[c] != nullptr)
+                silent = std::all_of(bus.channelBuffers64[c], bus.channelBuffers64[c] + nFrames,
+                                     [](double v) { return v == 0.0; });
+            else if (!is64 && bus.channelBuffers32 != nullptr && bus.channelBuffers32[c] != nullptr)
+                silent = std::all_of(bus.channelBuffers32[c], bus.channelBuffers32[c] + nFrames,
+                                     [](float v) { return v == 0.0f; });
+            if (silent)
+                flags |= uint64(1) << c;
+        }
+        bus.silenceFlags = flags;
+    }
 }
 
 void IPlugVST3ProcessorBase::BindInputs(const ProcessData& data, bool is64, int offset, int nFrames)

@@ -50,8 +50,9 @@ public:
     // parameters (stored and announced with its sample offset). Unreadable or non-finite points and
     // unknown identifiers are skipped.
     void ProcessParameterChanges(const Steinberg::Vst::ProcessData& data, IEditorDelegate& plug);
-    // Audio thread. Binds the buffers and runs the block. A block longer than the capacity given in
-    // setup runs in pieces of at most that size, so the scratch buffers are never overrun.
+    // Audio thread. Binds the buffers, runs the block and flags the output channels it left all zero
+    // (silenceFlags). A block longer than the capacity given in setup runs in pieces of at most that
+    // size, so the scratch buffers are never overrun.
     // outputBuses tells which of the component's output buses the host activated.
     void ProcessAudio(Steinberg::Vst::ProcessData& data, Steinberg::Vst::BusList& outputBuses);
 
@@ -60,6 +61,8 @@ private:
     void BindOutputs(const Steinberg::Vst::ProcessData& data, Steinberg::Vst::BusList& outputBuses, bool is64,
                      int offset);
     void WriteOutputs32(int nFrames);
+    static void SetSilenceFlags(Steinberg::Vst::ProcessData& data, Steinberg::Vst::BusList& outputBuses, bool is64,
+                                int nFrames);
     static void SilenceHostOutputs(Steinberg::Vst::ProcessData& data, bool is64);
 
     Steinberg::Vst::ProcessSetup lastSetup {Steinberg::Vst::kRealtime, Steinberg::Vst::kSample32, 0, 48000.0};
