@@ -145,13 +145,63 @@ void SpectrumControl::OnMouseWheel(float, float, const igraphics::IMouseMod&, fl
     MarkDirty(false);
 }
 
-// UI thread: one locked copy, then drawing from the copies only.
+namespace {
+
+// The inputs of the responses' curve: the active notches' frequency, width and depth.
+bool SameResponses(const std::vector<NotchView>& a, const std::vector<NotchView>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].active != b[i].active ||
+            (a[i].active != 0 &&
+             (a[i].frequency != b[i].frequency || a[i].q != b[i].q || a[i].targetDepth != b[i].targetDepth)))
+            return false;
+    return true;
+}
+
+// Shows layer when it still holds what draw draws and the renderer can show it; otherwise draws
+// again, into a new layer where the renderer makes one.
+template <class Draw>
+void DrawThroughLayer(igraphics::IGraphicsRenderer& g, const IRECT& rect, igraphics::ILayerPtr& layer, bool valid,
+                      Draw draw)
+{
+    if (valid && layer && g.DrawLayer(*layer))
+        return;
+    layer.reset();
+    if (g.StartLayer(rect))
+    {
+        draw();
+        layer = g.EndLayer();
+        if (layer && g.DrawLayer(*layer))
+            return;
+        layer.reset();
+    }
+    draw();
+}
+
+} // namespace
+
+// UI thread: one locked copy, then drawing from the copies only. The background, grid and labels
+// come from a layer made once per size, scale and sample rate; the responses' curve is computed
+// again only when a notch changes.
 void SpectrumControl::Draw(igraphics::IGraphicsRenderer& g)
 {
     ReadEditorView(feed, spectrumCopy, binWidthHz, viewCopy);
     sampleRate = feed.sampleRate.load(std::memory_order_relaxed);
-    const std::int32_t sel = feed.selectedNotch.load();
+    const std::int32_t selected = feed.selectedNotch.load();
 
+    const float top = TopFrequency();
+    DrawThroughLayer(g, mRECT, gridLayer, gridRect == mRECT && gridTop == top, [&] { DrawGridAndLabels(g); });
+    gridRect = mRECT;
+    gridTop = top;
+    DrawSpectrum(g);
+    DrawResponse(g);
+    DrawHandles(g, selected);
+}
+
+void SpectrumControl::DrawGridAndLabels(igraphics::IGraphicsRenderer& g) const
+{
     const float L = mRECT.left;
     const float T = mRECT.top;
     const float pw = PlotWidth();
@@ -180,55 +230,86 @@ void SpectrumControl::Draw(igraphics::IGraphicsRenderer& g)
             const float x = XOfFrequency(label.f);
             g.DrawText(kLabelText, label.text, IRECT(x - 14.0f, T + ph + 1.0f, x + 16.0f, mRECT.bottom));
         }
+}
 
+void SpectrumControl::DrawSpectrum(igraphics::IGraphicsRenderer& g) const
+{
+    if (spectrumCopy.empty() || binWidthHz <= 0.0f)
+        return;
+    const float L = mRECT.left;
+    const float T = mRECT.top;
+    const float pw = PlotWidth();
+    const float ph = PlotHeight();
+    const float top = TopFrequency();
     const int columns = static_cast<int>(pw);
-    if (!spectrumCopy.empty() && binWidthHz > 0.0f)
-    {
-        float ref = 1e-9f;
-        for (std::size_t k = 1; k < spectrumCopy.size(); ++k)
-        {
-            const float fk = static_cast<float>(k) * binWidthHz;
-            if (fk >= 20.0f && fk <= top)
-                ref = std::max(ref, spectrumCopy[k]);
-        }
-        const long last = static_cast<long>(spectrumCopy.size()) - 1;
-        g.PathClear();
-        for (int i = 0; i <= columns; ++i)
-        {
-            const float f = 20.0f * std::pow(top / 20.0f, static_cast<float>(i) / pw);
-            const long k = std::clamp(std::lround(f / binWidthHz), 1L, std::max(last, 1L));
-            const float value = k <= last ? spectrumCopy[static_cast<std::size_t>(k)] : 0.0f;
-            const float db = std::max(20.0f * std::log10(std::max(value / ref, 1e-6f)), kBottomDb);
-            const float x = L + static_cast<float>(i);
-            if (i == 0)
-                g.PathMoveTo(x, YOfDb(std::min(db, kTopDb)));
-            else
-                g.PathLineTo(x, YOfDb(std::min(db, kTopDb)));
-        }
-        g.PathStroke(kOutline, 1.5f, true);
-        g.PathLineTo(L + pw, T + ph);
-        g.PathLineTo(L, T + ph);
-        g.PathClose();
-        g.PathFill(kFill);
-    }
 
+    float ref = 1e-9f;
+    for (std::size_t k = 1; k < spectrumCopy.size(); ++k)
+    {
+        const float fk = static_cast<float>(k) * binWidthHz;
+        if (fk >= 20.0f && fk <= top)
+            ref = std::max(ref, spectrumCopy[k]);
+    }
+    const long last = static_cast<long>(spectrumCopy.size()) - 1;
     g.PathClear();
     for (int i = 0; i <= columns; ++i)
     {
         const float f = 20.0f * std::pow(top / 20.0f, static_cast<float>(i) / pw);
-        float s = 0.0f;
-        for (const NotchView& v : viewCopy)
-            if (v.active != 0)
-                s += NotchResponseDb(f, v.frequency, v.q, v.targetDepth, sampleRate);
-        s = std::max(s, kBottomDb);
+        const long k = std::clamp(std::lround(f / binWidthHz), 1L, std::max(last, 1L));
+        const float value = k <= last ? spectrumCopy[static_cast<std::size_t>(k)] : 0.0f;
+        const float db = std::max(20.0f * std::log10(std::max(value / ref, 1e-6f)), kBottomDb);
         const float x = L + static_cast<float>(i);
         if (i == 0)
-            g.PathMoveTo(x, YOfDb(std::min(s, kTopDb)));
+            g.PathMoveTo(x, YOfDb(std::min(db, kTopDb)));
         else
-            g.PathLineTo(x, YOfDb(std::min(s, kTopDb)));
+            g.PathLineTo(x, YOfDb(std::min(db, kTopDb)));
     }
-    g.PathStroke(kResponse, 1.5f);
+    g.PathStroke(kOutline, 1.5f, true);
+    g.PathLineTo(L + pw, T + ph);
+    g.PathLineTo(L, T + ph);
+    g.PathClose();
+    g.PathFill(kFill);
+}
 
+void SpectrumControl::DrawResponse(igraphics::IGraphicsRenderer& g)
+{
+    const float L = mRECT.left;
+    const bool same = responseRect == mRECT && responseRate == sampleRate && SameResponses(responseViews, viewCopy);
+    if (!same)
+    {
+        const float pw = PlotWidth();
+        const float top = TopFrequency();
+        responseY.clear();
+        for (int i = 0; i <= static_cast<int>(pw); ++i)
+        {
+            const float f = 20.0f * std::pow(top / 20.0f, static_cast<float>(i) / pw);
+            float s = 0.0f;
+            for (const NotchView& v : viewCopy)
+                if (v.active != 0)
+                    s += NotchResponseDb(f, v.frequency, v.q, v.targetDepth, sampleRate);
+            s = std::max(s, kBottomDb);
+            responseY.push_back(YOfDb(std::min(s, kTopDb)));
+        }
+        responseRect = mRECT;
+        responseRate = sampleRate;
+        responseViews = viewCopy;
+    }
+    DrawThroughLayer(g, mRECT, responseLayer, same, [&] {
+        g.PathClear();
+        for (std::size_t i = 0; i < responseY.size(); ++i)
+        {
+            const float x = L + static_cast<float>(i);
+            if (i == 0)
+                g.PathMoveTo(x, responseY[i]);
+            else
+                g.PathLineTo(x, responseY[i]);
+        }
+        g.PathStroke(kResponse, 1.5f);
+    });
+}
+
+void SpectrumControl::DrawHandles(igraphics::IGraphicsRenderer& g, std::int32_t selected) const
+{
     for (std::size_t i = 0; i < viewCopy.size(); ++i)
     {
         const NotchView& v = viewCopy[i];
@@ -237,7 +318,7 @@ void SpectrumControl::Draw(igraphics::IGraphicsRenderer& g)
         const float cx = XOfFrequency(v.frequency);
         const float cy = YOfDb(v.targetDepth);
         g.FillCircle(v.manual != 0 ? kManualHandle : kAutoHandle, cx, cy, 5.0f);
-        if (static_cast<std::int32_t>(i) == sel)
+        if (static_cast<std::int32_t>(i) == selected)
             g.DrawCircle(kRing, cx, cy, 7.0f, nullptr, 2.0f);
     }
 }

@@ -5,6 +5,7 @@
 
 #include "effect/EditorFeed.h"
 #include "framework/IControl.h"
+#include "framework/IGraphicsRenderer.h"
 
 #include <cstdint>
 #include <vector>
@@ -38,12 +39,28 @@ public:
     const std::vector<NotchView>& Views() const { return viewCopy; }
 
 private:
+    // The layers of a frame, from the back.
+    void DrawGridAndLabels(igraphics::IGraphicsRenderer& g) const;
+    void DrawSpectrum(igraphics::IGraphicsRenderer& g) const;
+    void DrawResponse(igraphics::IGraphicsRenderer& g);
+    void DrawHandles(igraphics::IGraphicsRenderer& g, std::int32_t selected) const;
+
     EditorFeed& feed;
     double sampleRate = 48000.0;
     float binWidthHz = 0.0f;
     std::int32_t dragIndex = -1;
     std::vector<float> spectrumCopy;
     std::vector<NotchView> viewCopy;
+
+    // What stays the same from frame to frame, kept with what it was made from.
+    igraphics::ILayerPtr gridLayer; // background, grid and labels
+    igraphics::IRECT gridRect;
+    float gridTop = 0.0f;
+    igraphics::ILayerPtr responseLayer; // the summed responses' curve
+    std::vector<float> responseY;       // its points, one per column
+    std::vector<NotchView> responseViews;
+    igraphics::IRECT responseRect;
+    double responseRate = 0.0;
 };
 
 // Response in dB at f of the peaking cut at f0 with Q and depth, at sample rate fs.

@@ -15,8 +15,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace igraphics {
+
+// A picture a control draws once and shows in many frames (its unchanging parts): made by a
+// renderer's StartLayer/EndLayer, owned by the control. UI thread.
+class ILayer
+{
+public:
+    virtual ~ILayer() = default;
+};
+using ILayerPtr = std::unique_ptr<ILayer>;
 
 class IGraphicsRenderer
 {
@@ -73,6 +83,30 @@ public:
     // --- Bitmaps ---------------------------------------------------------------------------
     // Draws the whole bitmap scaled to fill rect (independent horizontal and vertical scale).
     virtual void DrawFittedBitmap(const IBitmap& bitmap, const IRECT& rect, const IBlend* blend = nullptr) = 0;
+
+    // --- Layers ----------------------------------------------------------------------------
+    // Renderers that keep no layers leave these as they are; a control then draws directly.
+    // Inside a frame: the drawing calls up to EndLayer go into a new, transparent, unclipped layer
+    // covering rect at the frame's scale instead of the target (what falls outside rect is lost).
+    // False when no layer is made (also when rect does not lie on whole pixels at this scale);
+    // drawing then stays on the target.
+    virtual bool StartLayer(const IRECT& rect)
+    {
+        (void)rect;
+        return false;
+    }
+    // Ends what StartLayer began and hands the layer over; null when no layer was being drawn.
+    virtual ILayerPtr EndLayer() { return nullptr; }
+    // Inside a frame: puts the layer's pixels over the target where they were drawn, but only
+    // when that gives the very pixels drawing its content directly would give: a layer of this
+    // renderer, made at this frame's scale, with the clip on whole pixels, and either wholly opaque
+    // or holding a single fill or stroke that the clip leaves whole.
+    // Otherwise it draws nothing and returns false, and the control draws directly.
+    virtual bool DrawLayer(const ILayer& layer)
+    {
+        (void)layer;
+        return false;
+    }
 
     // --- Resources -------------------------------------------------------------------------
     // Loads a TrueType/OpenType font from memory under fontId (the bytes are copied). Loading

@@ -192,6 +192,14 @@ bool CairoRenderer::SetTargetSurface(cairo_surface_t* surface)
 
 bool CairoRenderer::CreateOffscreen(int pixelWidth, int pixelHeight)
 {
+    // An image of our own of that size is cleared and kept: a fresh one costs its allocation and
+    // the first touch of every page, each frame.
+    if (mOwnsTarget && pixelWidth == TargetWidth() && pixelHeight == TargetHeight())
+    {
+        EndFrame();
+        ClearTargetTo(COLOR_TRANSPARENT);
+        return true;
+    }
     ReleaseTarget();
     if (pixelWidth <= 0 || pixelHeight <= 0)
         return false;
@@ -202,6 +210,7 @@ bool CairoRenderer::CreateOffscreen(int pixelWidth, int pixelHeight)
         return false;
     }
     mTarget = s; // a new image surface starts cleared to transparent
+    mOwnsTarget = true;
     return true;
 }
 
@@ -231,6 +240,7 @@ void CairoRenderer::ReleaseTarget()
         cairo_surface_destroy(mTarget);
         mTarget = nullptr;
     }
+    mOwnsTarget = false;
 }
 
 int CairoRenderer::TargetWidth() const
@@ -296,11 +306,13 @@ bool CairoRenderer::BeginFrame(float scale)
     cairo_scale(mCr, scale, scale);
     cairo_set_antialias(mCr, CAIRO_ANTIALIAS_DEFAULT);
     cairo_set_font_options(mCr, mFontOptions);
+    mFrameScale = scale;
     return true;
 }
 
 void CairoRenderer::EndFrame()
 {
+    EndLayer(); // a layer left open is dropped
     if (!mCr)
         return;
     while (mClipDepth > 0)
@@ -333,8 +345,10 @@ void CairoRenderer::PopClip()
 
 // --- Shared helpers --------------------------------------------------------------------------
 
+// Every fill, stroke and text sets its source here, so this also counts a layer's drawings.
 void CairoRenderer::SetSource(const IColor& color, const IBlend* blend)
 {
+    ++mLayerDrawings;
     cairo_set_source_rgba(mCr, color.RedF(), color.GreenF(), color.BlueF(), color.AlphaF() * IBlend::Weight(blend));
 }
 
@@ -583,6 +597,7 @@ void CairoRenderer::DrawText(const IText& style, const char* str, const IRECT& r
     cairo_set_font_face(mCr, font->face);
     cairo_set_font_size(mCr, style.size);
     SetSource(style.fgColor, blend);
+    ++mLayerDrawings; // glyphs are drawn one by one
     cairo_move_to(mCr, layout.box.left, layout.baseline);
     cairo_show_text(mCr, str);
     cairo_restore(mCr);
@@ -595,6 +610,7 @@ void CairoRenderer::DrawFittedBitmap(const IBitmap& bitmap, const IRECT& rect, c
     const auto* pixels = dynamic_cast<const CairoBitmap*>(bitmap.GetAPIBitmap());
     if (!mCr || !pixels || !bitmap.IsValid() || !Drawable(rect))
         return;
+    mLayerDrawings += 2; // a layer holding a bitmap is never a single fill
     const int bw = cairo_image_surface_get_width(pixels->surface);
     const int bh = cairo_image_surface_get_height(pixels->surface);
     SavedPath keep(mCr);

@@ -26,7 +26,8 @@ public:
     CairoRenderer& operator=(const CairoRenderer&) = delete;
 
     // --- Targets (each replaces the previous one and ends an open frame) -------------------
-    // An owned ARGB image of the given size in pixels, cleared to transparent.
+    // An owned ARGB image of the given size in pixels, cleared to transparent (the owned image
+    // already held when it has that size).
     bool CreateOffscreen(int pixelWidth, int pixelHeight);
     // The caller's surface (a reference is taken); any cairo surface works, an image surface is
     // needed for ReadPixel (ARGB32 or RGB24) and WritePng.
@@ -78,6 +79,11 @@ public:
 
     void DrawFittedBitmap(const IBitmap& bitmap, const IRECT& rect, const IBlend* blend = nullptr) override;
 
+    // Layers are image surfaces of their own (CairoLayer.cpp).
+    bool StartLayer(const IRECT& rect) override;
+    ILayerPtr EndLayer() override;
+    bool DrawLayer(const ILayer& layer) override;
+
     bool LoadFont(const char* fontId, const void* data, std::size_t size) override;
     bool HasFont(const char* fontId) const override;
     IBitmap LoadBitmap(const void* data, std::size_t size, float scale = 1.f) override;
@@ -101,9 +107,17 @@ private:
     void StrokeCurrent(const IColor& color, const IBlend* blend, float thickness);
     void FillCurrent(const IColor& color, const IBlend* blend);
 
+    bool ClipAllows(const ILayer& layer) const;
+
     cairo_surface_t* mTarget = nullptr; // one reference held
-    cairo_t* mCr = nullptr;             // only during a frame
+    bool mOwnsTarget = false;           // made by CreateOffscreen, so it can be reused
+    cairo_t* mCr = nullptr;             // only during a frame; draws into the layer while one is drawn
     int mClipDepth = 0;
+    float mFrameScale = 1.f;
+    cairo_t* mFrameCr = nullptr; // the frame's context while a layer is drawn
+    int mFrameClipDepth = 0;
+    ILayerPtr mLayer; // the layer being drawn
+    int mLayerDrawings = 0;
     cairo_font_options_t* mFontOptions = nullptr;
     std::vector<FontSlot> mFonts;
 };
