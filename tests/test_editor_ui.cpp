@@ -13,6 +13,7 @@
 #include "framework/IVSliderControl.h"
 #include "graphics/CairoBackend.h"
 #include "graphics/CairoRenderer.h"
+#include "graphics/EmbeddedResources.h"
 #include "graphics/OffscreenSnapshot.h"
 #include "tests/support/EditorFixture.h"
 
@@ -350,6 +351,109 @@ TEST_F(EditorTest, ALiveSpectrumIsDrawnAboveTheFloor)
     EXPECT_GT(outline, 0);
     EXPECT_TRUE(PixelNear(5, 5, IColor(255, 38, 45, 56)));
 }
+
+} // namespace
+} // namespace ringstill
+
+namespace ringstill {
+namespace {
+
+// The spectrum keeps its grid and its notches' curve between frames: after any change, its
+// pixels are those of a spectrum control that never drew before.
+enum class SpectrumChange
+{
+    NotchMoved,
+    NotchWidened,
+    NotchDeepened,
+    NotchRemoved,
+    NotchAdded,
+    RateChanged,
+    Rescaled,
+};
+
+class SpectrumCache : public EditorTest, public testing::WithParamInterface<SpectrumChange>
+{
+protected:
+    void Apply(SpectrumChange change)
+    {
+        switch (change)
+        {
+        case SpectrumChange::NotchMoved:
+            PushNotchCommand(fx.Feed(), NotchCommandType::Set, 0, 1500.f, -18.f, 0.f);
+            break;
+        case SpectrumChange::NotchWidened:
+            PushNotchCommand(fx.Feed(), NotchCommandType::SetWidth, 1, 4.f, 0.f, 0.f);
+            break;
+        case SpectrumChange::NotchDeepened:
+            PushNotchCommand(fx.Feed(), NotchCommandType::Set, 1, 3500.f, -36.f, 0.f);
+            break;
+        case SpectrumChange::NotchRemoved:
+            PushNotchCommand(fx.Feed(), NotchCommandType::Remove, 0, 0.f, 0.f, 0.f);
+            break;
+        case SpectrumChange::NotchAdded:
+            PushNotchCommand(fx.Feed(), NotchCommandType::Add, 0, 250.f, -30.f, 6.f);
+            break;
+        case SpectrumChange::RateChanged:
+            Prepare(32000.0, 1);
+            PushNotchCommand(fx.Feed(), NotchCommandType::Add, 0, 1000.f, -18.f, 25.f);
+            break;
+        case SpectrumChange::Rescaled:
+            ui->SetScreenScale(1.5f);
+            break;
+        }
+        Process();
+    }
+
+    // The spectrum's pixels as the editor drew them, against a new control's drawn alone.
+    testing::AssertionResult SameAsAFreshSpectrum()
+    {
+        const IRECT rect = Tagged(kSpectrumTag)->GetRECT();
+        const float scale = ui->GetTotalScale();
+        SpectrumControl fresh(rect, fx.Feed());
+        igraphics::CairoRenderer alone;
+        const igraphics::ResourceBytes font = igraphics::FindEmbeddedResource(kFontFile);
+        if (!alone.LoadFont(kFontName, font.data, font.size) ||
+            !alone.CreateOffscreen(ui->PixelWidth(), ui->PixelHeight()) || !alone.BeginFrame(scale))
+            return testing::AssertionFailure() << "no renderer";
+        fresh.Draw(alone);
+        alone.EndFrame();
+        int differ = 0;
+        for (int y = static_cast<int>(rect.top * scale); y < static_cast<int>(rect.bottom * scale); ++y)
+            for (int x = static_cast<int>(rect.left * scale); x < static_cast<int>(rect.right * scale); ++x)
+                differ += target.ReadPixel(x, y) != alone.ReadPixel(x, y) ? 1 : 0;
+        if (differ > 0)
+            return testing::AssertionFailure() << differ << " pixels differ";
+        return testing::AssertionSuccess();
+    }
+};
+
+TEST_P(SpectrumCache, AfterAChangeTheSpectrumIsDrawnAsNew)
+{
+    AddManual(1000.f);
+    AddManual(3500.f, -24.f, 12.f);
+    fx.IdleUpdate();
+    Draw();
+    Draw(); // from the kept layers
+    ASSERT_TRUE(SameAsAFreshSpectrum());
+    Apply(GetParam());
+    fx.IdleUpdate();
+    Draw();
+    EXPECT_TRUE(SameAsAFreshSpectrum());
+}
+
+std::string ChangeName(const testing::TestParamInfo<SpectrumChange>& info)
+{
+    static const char* const kNames[] = {"NotchMoved", "NotchWidened", "NotchDeepened", "NotchRemoved",
+                                         "NotchAdded", "RateChanged",  "Rescaled"};
+    return kNames[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, SpectrumCache,
+                         testing::Values(SpectrumChange::NotchMoved, SpectrumChange::NotchWidened,
+                                         SpectrumChange::NotchDeepened, SpectrumChange::NotchRemoved,
+                                         SpectrumChange::NotchAdded, SpectrumChange::RateChanged,
+                                         SpectrumChange::Rescaled),
+                         ChangeName);
 
 } // namespace
 } // namespace ringstill
