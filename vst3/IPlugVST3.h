@@ -7,7 +7,10 @@
 // Reference counted (the SDK's FObject): created with one reference by the factory, destroyed by
 // the last release. The view holds a reference while it exists.
 // Threads: controller, view and setup calls on the host's main (UI) thread; process on the audio
-// thread; getState/setState may come from another host thread while processing.
+// thread; getState/setState may come from another host thread while processing. The component
+// handler is only ever called on the UI thread: what the audio thread changes (the latency) is
+// published atomically and announced at the next idle tick.
+// Every interface method runs guarded (vst3/Guard.h): nothing thrown inside reaches the host.
 #pragma once
 
 #include "framework/IPlugAPIBase.h"
@@ -18,6 +21,7 @@
 #include "pluginterfaces/vst/ivstchannelcontextinfo.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -85,7 +89,7 @@ public:
     Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
 
     // --- IUnitInfo: preset names under kPresetParamId; no program data.
-    Steinberg::int32 PLUGIN_API getProgramListCount() override { return 0; }
+    Steinberg::int32 PLUGIN_API getProgramListCount() override;
     Steinberg::tresult PLUGIN_API getProgramName(Steinberg::Vst::ProgramListID listId, Steinberg::int32 programIndex,
                                                  Steinberg::Vst::String128 name) override;
     Steinberg::tresult PLUGIN_API getUnitByBus(Steinberg::Vst::MediaType type, Steinberg::Vst::BusDirection dir,
@@ -115,8 +119,11 @@ public:
     void SetParameterFromEditor(int index, double normalised) override;
     bool ResizeEditor(int width, int height) override;
 
-    // Audio or setup thread: the new latency reaches the bypass delay, then the host is told.
+    // Audio or setup thread: the new latency reaches the bypass delay and getLatencySamples at
+    // once; the host is told of a change at the next idle tick (DeliverHostNotifications).
     void ChangeLatency(int samples) override;
+    // UI thread, idle tick: restartComponent for a latency that changed since the last tick.
+    void DeliverHostNotifications() override;
 
     // --- Editor window hooks, UI thread. By default they put the graphics context into the host's
     // window through the platform's editor window (OpenEditorWindow in vst3/EditorWindow.h).
@@ -158,7 +165,13 @@ protected:
     Steinberg::tresult setProcessorState(Steinberg::IBStream* state) override;
 
 private:
+    Steinberg::tresult ArrangeBuses(Steinberg::Vst::SpeakerArrangement* inputs, Steinberg::int32 numIns,
+                                    Steinberg::Vst::SpeakerArrangement* outputs, Steinberg::int32 numOuts);
+    Steinberg::tresult ReadChannelContext(Steinberg::Vst::IAttributeList* list);
     void CreateBuses(int inputLayout, int outputLayout);
+    void CreateDefaultBuses();
+    // Setup thread: ResetDsp with process kept off the DSP until it has completed.
+    void ResetDspGuarded();
     void RegisterParametersAndUnits();
     void IdentifyHostFrom(Steinberg::FUnknown* context);
 
@@ -172,6 +185,8 @@ private:
     std::unique_ptr<EditorWindow> editorWindow;
     bool editorWindowFailed = false;
     ChannelContextInfo channelContext;
+    // Set by the thread that changed the latency, taken by the idle tick.
+    std::atomic<bool> latencyRestartPending {false};
 };
 
 } // namespace iplug
