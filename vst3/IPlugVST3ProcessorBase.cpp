@@ -136,7 +136,7 @@ void IPlugVST3ProcessorBase::ProcessAudio(ProcessData& data, BusList& outputBuse
     {
         const int nFrames = std::min(capacity, total - offset);
         BindInputs(data, is64, offset, nFrames);
-        BindOutputs(data, outputBuses, is64, offset);
+        BindOutputs(data, outputBuses, is64, offset, nFrames);
         ProcessBuffers(nFrames);
         if (!is64)
             WriteOutputs32(nFrames);
@@ -174,7 +174,8 @@ void IPlugVST3ProcessorBase::BindInputs(const ProcessData& data, bool is64, int 
     }
 }
 
-void IPlugVST3ProcessorBase::BindOutputs(const ProcessData& data, BusList& outputBuses, bool is64, int offset)
+void IPlugVST3ProcessorBase::BindOutputs(const ProcessData& data, BusList& outputBuses, bool is64, int offset,
+                                         int nFrames)
 {
     const int slots = NOutChannels();
     int slot = 0;
@@ -192,7 +193,11 @@ void IPlugVST3ProcessorBase::BindOutputs(const ProcessData& data, BusList& outpu
             else if (active && !is64 && bus.channelBuffers32 != nullptr && bus.channelBuffers32[c] != nullptr)
             {
                 ConnectChannel(kOutput, slot, nullptr);
-                Slot(kOutput, slot).hostBuffer32 = bus.channelBuffers32[c] + offset;
+                ChannelSlot& output = Slot(kOutput, slot);
+                output.hostBuffer32 = bus.channelBuffers32[c] + offset;
+                // An output the effect leaves alone (no input for it) goes out silent, not as
+                // whatever an earlier block left in the scratch.
+                std::fill_n(output.scratch.data(), nFrames, 0.0);
             }
             else
             {

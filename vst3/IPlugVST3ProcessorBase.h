@@ -86,7 +86,7 @@ public:
 private:
     void BindInputs(const Steinberg::Vst::ProcessData& data, bool is64, int offset, int nFrames);
     void BindOutputs(const Steinberg::Vst::ProcessData& data, Steinberg::Vst::BusList& outputBuses, bool is64,
-                     int offset);
+                     int offset, int nFrames);
     void WriteOutputs32(int nFrames);
 
     Steinberg::Vst::ProcessSetup lastSetup {Steinberg::Vst::kRealtime, Steinberg::Vst::kSample32, 0, 48000.0};
