@@ -721,4 +721,109 @@ TEST(Vst3Hostile, EveryInputKeepsThePlugInsPromises)
     EXPECT_EQ(run.Findings(), 0);
 }
 
+// The audio thread runs hostile blocks while the UI thread restores and saves states, sets and
+// reads parameters, and opens and closes the editor: what a host may do at the same time.
+TEST(Vst3HostileConcurrency, StateControllerAndEditorCallsWhileTheAudioThreadRuns)
+{
+    std::shared_ptr<Module> module = LoadPlugin();
+    ASSERT_NE(module, nullptr);
+    IPtr<HostApplication> host = owned(new HostApplication());
+    IPtr<ComponentHandler> handler = owned(new ComponentHandler());
+    std::unique_ptr<PluginInstance> plugin = ringstill::test::NewInitialisedInstance(module, host, handler);
+    ASSERT_NE(plugin, nullptr);
+    ASSERT_EQ(plugin->StartProcessing(kSample32, 44100.0, 512), kResultOk);
+    const std::uint64_t seed = RunSeed();
+    const long blocks = std::max(1L, EnvNumber("RINGSTILL_HOSTILE_INPUTS", kDefaultInputs) / 8);
+    const auto start = std::chrono::steady_clock::now();
+
+    std::atomic<bool> done {false};
+    std::atomic<int> audioFindings {0};
+    std::thread audioThread([&] {
+        HostileRandom random(seed ^ 0xA5A5A5A5ull);
+        HostileAudio audio(2048);
+        HostileChanges changes;
+        for (long block = 0; block < blocks; ++block)
+        {
+            ProcessData data {};
+            audio.Prepare(random, data, kSample32, 2, random.Int(0, 2048), true);
+            if (random.Chance(0.5))
+            {
+                changes.Fill(random, data.numSamples);
+                data.inputParameterChanges = &changes;
+            }
+            ProcessScope scope;
+            const tresult result = plugin->Processor()->process(data);
+            // Finite samples in, finite samples out, bypassed or not.
+            if (result != kResultOk || !audio.OutputsFinite() || !audio.GuardsIntact())
+                ++audioFindings;
+        }
+        done = true;
+    });
+
+    HostileRandom random(seed);
+    long calls = 0;
+    int findings = 0;
+    while (!done)
+    {
+        ++calls;
+        IEditController& controller = *plugin->Controller();
+        switch (random.Int(0, 5))
+        {
+        case 0:
+        {
+            Bytes bytes;
+            plugin->SaveState(bytes);
+            bytes.resize(std::size_t(random.Int(0, 120)), std::uint8_t(random.Bits()));
+            HostileStream stream(bytes, random.Chance(0.7) ? HostileStream::Mode::Plain : HostileStream::Mode::ShortReads,
+                                 random.Bits());
+            const tresult result = plugin->Component()->setState(&stream);
+            findings += result == kResultOk || result == kResultFalse ? 0 : 1;
+            break;
+        }
+        case 1:
+            controller.setParamNormalized(ParamID(random.Int(0, 9)), random.Unit());
+            break;
+        case 2:
+        {
+            String128 text = {};
+            controller.getParamStringByValue(ParamID(random.Int(0, 9)), random.Unit(), text);
+            (void)controller.getParamNormalized(ParamID(random.Int(0, 9)));
+            break;
+        }
+        case 3:
+        {
+            IPlugView* view = controller.createView(ViewType::kEditor);
+#ifndef _WIN32
+            if (view != nullptr && view->attached(nullptr, kPlatformTypeX11EmbedWindowID) == kResultOk)
+                view->removed();
+#endif
+            if (view != nullptr)
+                view->release();
+            break;
+        }
+        default:
+        {
+            Bytes state;
+            const tresult result = plugin->SaveState(state);
+            findings += result == kResultOk && state.size() == std::size_t(kStateBytes) ? 0 : 1;
+            for (int i = 0; i < kParams && state.size() == std::size_t(kStateBytes); ++i)
+            {
+                const double value = DoubleAt(state, std::size_t(i) * 8);
+                findings += value >= kRanges[i].min && value <= kRanges[i].max ? 0 : 1;
+            }
+            break;
+        }
+        }
+    }
+    audioThread.join();
+    for (const HandlerCall& call : handler->Calls())
+        findings += call.duringProcess ? 1 : 0;
+    EXPECT_EQ(audioFindings.load(), 0) << "blocks that went wrong";
+    findings += audioFindings.load();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    Report("two threads", seed, blocks + calls, findings, seconds);
+    EXPECT_EQ(findings, 0);
+    EXPECT_GT(calls, 0);
+}
+
 } // namespace

@@ -225,7 +225,8 @@ HostileAudio::HostileAudio(int maxFrames) : maxFrames(maxFrames)
     out32.assign(2, std::vector<float>(size, 0.0f));
 }
 
-void HostileAudio::Prepare(HostileRandom& random, ProcessData& data, int32 sampleSize, int busChannels, int n)
+void HostileAudio::Prepare(HostileRandom& random, ProcessData& data, int32 sampleSize, int busChannels, int n,
+                           bool finiteOnly)
 {
     is64 = sampleSize == kSample64;
     frames = std::clamp(n, 0, maxFrames);
@@ -235,7 +236,7 @@ void HostileAudio::Prepare(HostileRandom& random, ProcessData& data, int32 sampl
     inPlace = random.Chance(0.1);
     for (int c = 0; c < 2; ++c)
     {
-        FillChannel(random, c);
+        FillChannel(random, c, finiteOnly);
         std::fill(out64[std::size_t(c)].begin(), out64[std::size_t(c)].end(), kSentinel);
         std::fill(out32[std::size_t(c)].begin(), out32[std::size_t(c)].end(), float(kSentinel));
         for (int i = frames; i < frames + kGuard; ++i)
@@ -283,9 +284,11 @@ void HostileAudio::Prepare(HostileRandom& random, ProcessData& data, int32 sampl
     data.processContext = nullptr;
 }
 
-void HostileAudio::FillChannel(HostileRandom& random, int c)
+void HostileAudio::FillChannel(HostileRandom& random, int c, bool finiteOnly)
 {
-    const int kind = random.Int(0, 13);
+    // (Not 1e300 either, which a 32-bit host's samples cannot hold.)
+    const int finiteKinds[] = {0, 5, 6, 7, 8, 9, 11, 13};
+    const int kind = finiteOnly ? random.Pick(finiteKinds) : random.Int(0, 13);
     const double amplitude = 0.2 + 0.8 * random.Unit();
     const double step = 0.01 + 1.5 * random.Unit();
     const int period = random.Int(2, 200);

@@ -155,9 +155,10 @@ public:
 
     explicit HostileAudio(int maxFrames);
 
-    // Fills the buses for a block of frames and points data at them.
+    // Fills the buses for a block of frames and points data at them. finiteOnly keeps NaN and
+    // infinity out of the input (huge finite values stay).
     void Prepare(HostileRandom& random, Steinberg::Vst::ProcessData& data, Steinberg::int32 sampleSize, int channels,
-                 int frames);
+                 int frames, bool finiteOnly = false);
     // Every output sample of the block finite, and the guard samples after it untouched.
     bool OutputsFinite() const;
     bool GuardsIntact() const;
@@ -167,7 +168,7 @@ public:
     bool MissingBuffer() const { return missingBuffer; }
 
 private:
-    void FillChannel(HostileRandom& random, int channel);
+    void FillChannel(HostileRandom& random, int channel, bool finiteOnly);
     double& In64(int c, int n) { return in64[std::size_t(c)][std::size_t(n)]; }
 
     int maxFrames;
