@@ -479,12 +479,13 @@ bool IGraphics::OpenURL(const char* url)
 iplug::IGEditorDelegate::GraphicsPtr MakeGraphics(iplug::IGEditorDelegate& delegate, int width, int height, int fps,
                                                   float scale)
 {
-    auto* graphics = new IGraphics(delegate, width, height, fps, scale);
+    // Owned from the start: the renderer may fail to come up when memory runs out.
+    std::unique_ptr<IGraphics> graphics(new IGraphics(delegate, width, height, fps, scale));
     const GraphicsBackend& backend = delegate.GetGraphicsBackend();
     if (backend.makeRenderer)
         graphics->SetRenderer(backend.makeRenderer());
     graphics->SetEmbeddedResources(backend.resources);
-    return iplug::IGEditorDelegate::GraphicsPtr(graphics, [](IGraphics* g) { delete g; });
+    return iplug::IGEditorDelegate::GraphicsPtr(graphics.release(), [](IGraphics* g) { delete g; });
 }
 
 } // namespace igraphics

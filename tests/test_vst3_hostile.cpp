@@ -114,14 +114,15 @@ public:
     void Input()
     {
         ++inputs;
+        // Blocks mostly; setups (which rebuild every DSP state) seldom enough to keep a run fast.
         const double roll = random.Unit();
-        if (roll < 0.55)
+        if (roll < 0.66)
             AudioBlock();
-        else if (roll < 0.70)
+        else if (roll < 0.80)
             StateInput();
-        else if (roll < 0.85)
+        else if (roll < 0.915)
             ControllerCall();
-        else if (roll < 0.99)
+        else if (roll < 0.995)
             LifecycleCall();
         else
             ViewCall();

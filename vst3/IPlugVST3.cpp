@@ -130,9 +130,11 @@ void IPlugVST3::CreateBuses(int inputLayout, int outputLayout)
 
 void IPlugVST3::RegisterParametersAndUnits()
 {
+    // Room first: the SDK's unit list loses a new unit when it cannot grow.
+    units.reserve(units.size() + std::size_t(NParams()) + 1);
     addUnit(new Unit(STR16("Root"), kRootUnitId, kNoParentUnitId));
     if (GetPluginType() != kPluginTypeInstrument)
-        parameters.addParameter(new IPlugVST3BypassParameter(kBypassParamId));
+        AddParameter(new IPlugVST3BypassParameter(kBypassParamId));
 
     // One unit per distinct non-empty group, numbered in order of first appearance.
     std::vector<std::string> groups;
@@ -153,7 +155,24 @@ void IPlugVST3::RegisterParametersAndUnits()
             }
             unit = UnitID(found - groups.begin() + 1);
         }
-        parameters.addParameter(new IPlugVST3Parameter(param, ParamID(i), unit));
+        AddParameter(new IPlugVST3Parameter(param, ParamID(i), unit));
+    }
+}
+
+void IPlugVST3::AddParameter(Parameter* parameter)
+{
+    // The SDK's list takes over the reference a parameter is born with, but drops it, without
+    // releasing it, when its index map cannot grow; ours keeps it until the list holds one.
+    IPtr<Parameter> keep(parameter);
+    try
+    {
+        parameters.addParameter(parameter);
+    }
+    catch (...)
+    {
+        if (keep->getRefCount() > 1)
+            parameter->release();
+        throw;
     }
 }
 

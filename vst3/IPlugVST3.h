@@ -173,6 +173,7 @@ private:
     // Setup thread: ResetDsp with process kept off the DSP until it has completed.
     void ResetDspGuarded();
     void RegisterParametersAndUnits();
+    void AddParameter(Steinberg::Vst::Parameter* parameter);
     void IdentifyHostFrom(Steinberg::FUnknown* context);
 
     IPlugVST3View* view = nullptr;
