@@ -1,5 +1,6 @@
 // Cost of one full editor frame offscreen at the reference size with 20 active notches,
 // reported in milliseconds per frame.
+#include "editor/RingstillEditor.h"
 #include "effect/Ringstill.h"
 #include "framework/IGraphics.h"
 #include "graphics/CairoBackend.h"
@@ -33,7 +34,7 @@ void EditorFrameWithTwentyNotches(benchmark::State& state)
                                     static_cast<float>(50.0 * std::pow(1.3, n)), -18.0f, 25.0f);
     for (int b = 0; b < 8; ++b)
         fx.ProcessAudioBlock(fx.InputPointers(), fx.OutputPointers(), kBlock);
-    fx.SetGraphicsBackend(igraphics::CairoGraphicsBackend());
+    ringstill::InstallEditor(fx, fx.Feed(), igraphics::CairoGraphicsBackend());
     igraphics::IGraphics* ui = fx.OpenEditor();
     igraphics::CairoRenderer target;
     if (ui == nullptr || fx.Feed().activeNotchCount.load() != 20)

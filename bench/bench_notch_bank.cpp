@@ -110,7 +110,7 @@ void Run(benchmark::State& state, NotchBank& bank, Signal& signal, bool subnorma
         std::copy(in, in + n, block.begin());
         if (subnormalStates)
             for (Notch& slot : bank.slots)
-                slot.z1 = slot.z2 = 4e-310;
+                slot.filter.z1 = slot.filter.z2 = 4e-310;
         ProcessBankBlock(bank, block.data(), n);
         benchmark::DoNotOptimize(block.data());
         benchmark::ClobberMemory();

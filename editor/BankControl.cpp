@@ -1,6 +1,5 @@
 #include "editor/BankControl.h"
 
-#include "effect/Ringstill.h"
 #include "framework/IGraphicsRenderer.h"
 #include "framework/IText.h"
 
@@ -22,7 +21,7 @@ constexpr igraphics::IText kNumberText{10.f, IColor(255, 0, 0, 0), "Roboto-Regul
 
 } // namespace
 
-BankControl::BankControl(const IRECT& bounds, Ringstill& effect) : IControl(bounds), effect(effect) {}
+BankControl::BankControl(const IRECT& bounds, EditorFeed& feed) : IControl(bounds), feed(feed) {}
 
 IRECT BankControl::CellRect(int i, int n) const
 {
@@ -39,7 +38,7 @@ void BankControl::OnMouseDown(float x, float, const igraphics::IMouseMod&)
         return;
     const float w = (mRECT.right - mRECT.left) / static_cast<float>(n);
     const int i = std::clamp(static_cast<int>((x - mRECT.left) / w), 0, n - 1);
-    effect.Feed().selectedNotch.exchange(i);
+    feed.selectedNotch.exchange(i);
     MarkDirty(false);
 }
 
@@ -48,8 +47,8 @@ void BankControl::Draw(igraphics::IGraphicsRenderer& g)
 {
     std::vector<float> spectrum;
     float binWidth = 0.0f;
-    ReadEditorView(effect.Feed(), spectrum, binWidth, viewCopy);
-    const int sel = effect.Feed().selectedNotch.load();
+    ReadEditorView(feed, spectrum, binWidth, viewCopy);
+    const int sel = feed.selectedNotch.load();
     const int n = static_cast<int>(viewCopy.size());
     char text[16];
     for (int i = 0; i < n; ++i)

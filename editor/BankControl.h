@@ -9,12 +9,10 @@
 
 namespace ringstill {
 
-class Ringstill;
-
 class BankControl : public igraphics::IControl
 {
 public:
-    BankControl(const igraphics::IRECT& bounds, Ringstill& effect);
+    BankControl(const igraphics::IRECT& bounds, EditorFeed& feed);
 
     void OnMouseDown(float x, float y, const igraphics::IMouseMod& mod) override;
     void Draw(igraphics::IGraphicsRenderer& g) override;
@@ -23,7 +21,7 @@ public:
     igraphics::IRECT CellRect(int i, int n) const;
 
 private:
-    Ringstill& effect;
+    EditorFeed& feed;
     std::vector<NotchView> viewCopy;
 };
 

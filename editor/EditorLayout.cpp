@@ -5,9 +5,11 @@
 #include "editor/EditorTags.h"
 #include "editor/LogoControl.h"
 #include "editor/MeterControl.h"
+#include "editor/NotchSliders.h"
 #include "editor/SmallButton.h"
 #include "editor/SpectrumControl.h"
-#include "effect/Ringstill.h"
+#include "editor/RingstillEditor.h"
+#include "effect/RingstillParams.h"
 #include "framework/ICaptionControl.h"
 #include "framework/IGraphics.h"
 #include "framework/IPanelControl.h"
@@ -37,13 +39,20 @@ constexpr IText kHint{13.f, IColor(255, 195, 200, 210), kFontName, EAlign::Near,
 constexpr IText kVersion{12.f, IColor(255, 170, 176, 188), kFontName, EAlign::Center, EVAlign::Middle};
 constexpr IText kButtonText{15.f, IColor(255, 228, 232, 240), kFontName, EAlign::Center, EVAlign::Middle};
 
-VectorStyle ParamSliderStyle()
+// No label, value or shadow: the layout draws its own texts beside the controls.
+VectorStyle BareStyle(bool drawFrame)
 {
     VectorStyle s;
     s.showLabel = false;
     s.showValue = false;
-    s.drawFrame = false;
+    s.drawFrame = drawFrame;
     s.drawShadows = false;
+    return s;
+}
+
+VectorStyle ParamSliderStyle()
+{
+    VectorStyle s = BareStyle(false);
     s.SetColor(kFG, IColor(255, 64, 190, 214));
     s.SetColor(kFR, IColor(255, 235, 238, 242));
     s.SetColor(kHL, IColor(70, 64, 190, 214));
@@ -54,11 +63,7 @@ VectorStyle ParamSliderStyle()
 
 VectorStyle NotchSliderStyle()
 {
-    VectorStyle s;
-    s.showLabel = false;
-    s.showValue = false;
-    s.drawFrame = false;
-    s.drawShadows = false;
+    VectorStyle s = BareStyle(false);
     s.SetColor(kFG, IColor(255, 150, 170, 236));
     s.SetColor(kFR, IColor(255, 220, 226, 238));
     s.SetColor(kSH, IColor(255, 60, 66, 80));
@@ -68,11 +73,7 @@ VectorStyle NotchSliderStyle()
 
 VectorStyle SwitchStyle()
 {
-    VectorStyle s;
-    s.showLabel = false;
-    s.showValue = false;
-    s.drawFrame = true;
-    s.drawShadows = false;
+    VectorStyle s = BareStyle(true);
     s.roundness = 0.15f;
     s.SetColor(kBG, IColor(255, 40, 46, 58));
     s.SetColor(kFG, IColor(255, 64, 190, 214));
@@ -83,11 +84,8 @@ VectorStyle SwitchStyle()
 
 VectorStyle ButtonStyle()
 {
-    VectorStyle s;
+    VectorStyle s = BareStyle(true);
     s.showLabel = true;
-    s.showValue = false;
-    s.drawFrame = true;
-    s.drawShadows = false;
     s.roundness = 0.5f;
     s.SetColor(kFG, IColor(0, 0, 0, 0));
     s.SetColor(kPR, IColor(60, 120, 170, 220));
@@ -107,9 +105,8 @@ IControl* AttachText(IGraphics& ui, const IRECT& r, const char* text, const ITex
 }
 
 // UI thread: the slider actions of the selected notch.
-void ReduceMoved(Ringstill& effect, IControl* caller)
+void ReduceMoved(EditorFeed& feed, IControl* caller)
 {
-    EditorFeed& feed = effect.Feed();
     const int sel = feed.selectedNotch.load();
     if (sel < 0)
         return;
@@ -117,12 +114,11 @@ void ReduceMoved(Ringstill& effect, IControl* caller)
     if (view.active == 0)
         return;
     const double v = caller->ControlValue();
-    PushNotchCommand(feed, NotchCommandType::Set, sel, view.frequency, static_cast<float>(v * 40.0 - 40.0), 0.0f);
+    PushNotchCommand(feed, NotchCommandType::Set, sel, view.frequency, notchslider::DepthOf(v), 0.0f);
 }
 
-void FrequencyMoved(Ringstill& effect, IControl* caller)
+void FrequencyMoved(EditorFeed& feed, IControl* caller)
 {
-    EditorFeed& feed = effect.Feed();
     const int sel = feed.selectedNotch.load();
     if (sel < 0)
         return;
@@ -130,18 +126,17 @@ void FrequencyMoved(Ringstill& effect, IControl* caller)
     if (view.active == 0)
         return;
     const double v = caller->ControlValue();
-    PushNotchCommand(feed, NotchCommandType::Set, sel, static_cast<float>(20.0 * std::pow(1000.0, v)),
+    PushNotchCommand(feed, NotchCommandType::Set, sel, notchslider::FrequencyOf(v),
                      view.targetDepth, 0.0f);
 }
 
-void BandwidthMoved(Ringstill& effect, IControl* caller)
+void BandwidthMoved(EditorFeed& feed, IControl* caller)
 {
-    EditorFeed& feed = effect.Feed();
     const int sel = feed.selectedNotch.load();
     if (sel < 0)
         return;
     const double v = caller->ControlValue();
-    PushNotchCommand(feed, NotchCommandType::SetWidth, sel, static_cast<float>(0.5 * std::pow(120.0, v)), 0.0f, 0.0f);
+    PushNotchCommand(feed, NotchCommandType::SetWidth, sel, notchslider::QOf(v), 0.0f, 0.0f);
 }
 
 struct ParamRow
@@ -164,13 +159,8 @@ void AttachParamRow(IGraphics& ui, const ParamRow& row, float x0, float R, float
 
 } // namespace
 
-iplug::IGEditorDelegate::GraphicsPtr MakeEditorGraphics(Ringstill& effect)
-{
-    return MakeGraphics(effect, kEditorWidth, kEditorHeight, kEditorFps, kEditorScale);
-}
-
 // UI thread, once per created context.
-void LayoutEditor(Ringstill& effect, IGraphics& ui)
+void LayoutEditor(iplug::IGEditorDelegate& plugin, EditorFeed& feed, IGraphics& ui)
 {
     const float W = static_cast<float>(ui.Width());
     const float H = static_cast<float>(ui.Height());
@@ -183,16 +173,16 @@ void LayoutEditor(Ringstill& effect, IGraphics& ui)
     ui.EnableMouseOver(true);
     ui.EnableTooltips(true);
 
-    ui.AttachControl(std::make_unique<SpectrumControl>(IRECT(x0, 10.f, R - 78.f, 180.f), effect), kSpectrumTag)
+    ui.AttachControl(std::make_unique<SpectrumControl>(IRECT(x0, 10.f, R - 78.f, 180.f), feed), kSpectrumTag)
         ->SetTooltip("Live spectrum with the notch responses. Drag a handle to move it, mouse-wheel to change "
                      "width, double-click empty space to add.");
-    ui.AttachControl(std::make_unique<MeterControl>(IRECT(R - 72.f, 10.f, R - 72.f + 33.f, 180.f), effect, false, "In"),
+    ui.AttachControl(std::make_unique<MeterControl>(IRECT(R - 72.f, 10.f, R - 72.f + 33.f, 180.f), feed, false, "In"),
                      kInputMeterTag);
-    ui.AttachControl(std::make_unique<MeterControl>(IRECT(R - 33.f, 10.f, R, 180.f), effect, true, "Out"),
+    ui.AttachControl(std::make_unique<MeterControl>(IRECT(R - 33.f, 10.f, R, 180.f), feed, true, "Out"),
                      kOutputMeterTag);
 
     float y = 186.f;
-    ui.AttachControl(std::make_unique<BankControl>(IRECT(x0, y, R, y + 22.f), effect), kBankTag)
+    ui.AttachControl(std::make_unique<BankControl>(IRECT(x0, y, R, y + 22.f), feed), kBankTag)
         ->SetTooltip("Notch bank (up to 20). Gold = auto, blue = manual, grey = free. Click to select.");
     y += 28.f;
     const float s = y;
@@ -212,7 +202,7 @@ void LayoutEditor(Ringstill& effect, IGraphics& ui)
         int sliderTag;
         int readoutTag;
         const char* tooltip;
-        void (*moved)(Ringstill&, IControl*);
+        void (*moved)(EditorFeed&, IControl*);
     };
     const NotchRow rows[] = {
         {"Reduce dB", kReduceTag, kReduceValueTag, "Selected notch depth (dB).", &ReduceMoved},
@@ -225,7 +215,7 @@ void LayoutEditor(Ringstill& effect, IGraphics& ui)
         auto moved = row.moved;
         IControl* slider = ui.AttachControl(
             std::make_unique<IVSliderControl>(IRECT(sx, y, sx + sw, y + 24.f),
-                                              [&effect, moved](IControl* caller) { moved(effect, caller); }, "",
+                                              [&feed, moved](IControl* caller) { moved(feed, caller); }, "",
                                               notchStyle, EDirection::Horizontal, 9.f, 3.f),
             row.sliderTag);
         slider->SetTooltip(row.tooltip);
@@ -236,10 +226,10 @@ void LayoutEditor(Ringstill& effect, IGraphics& ui)
     const VectorStyle buttonStyle = ButtonStyle();
     ui.AttachControl(std::make_unique<IVButtonControl>(
                          IRECT(x0, y, x0 + 100.f, y + 30.f),
-                         [&effect](IControl*) {
-                             const int sel = effect.Feed().selectedNotch.load();
+                         [&feed](IControl*) {
+                             const int sel = feed.selectedNotch.load();
                              if (sel >= 0)
-                                 PushNotchCommand(effect.Feed(), NotchCommandType::Remove, sel);
+                                 PushNotchCommand(feed, NotchCommandType::Remove, sel);
                          },
                          "Clear", buttonStyle))
         ->SetTooltip("Clear the selected notch.");
@@ -323,7 +313,7 @@ void LayoutEditor(Ringstill& effect, IGraphics& ui)
     }
 
     ui.AttachControl(std::make_unique<IVButtonControl>(IRECT(R - 100.f, y, R, y + 30.f),
-                                                       [&effect](IControl*) { effect.RestoreDefaultsAndClear(); },
+                                                       [&plugin, &feed](IControl*) { RestoreDefaultsAndClear(plugin, feed); },
                                                        "Reset", buttonStyle))
         ->SetTooltip("Restore defaults and clear every notch.");
     y += 32.f;

@@ -1,8 +1,8 @@
-// The editor's two functions the effect installs: one makes the 740 x 726 context
-// (30 frames per second, scale 1) with the delegate's graphics backend, the other fills it
-// with every control. UI thread.
+// The editor's layout: every control of the 740 x 726 editor, bound to the plug-in's parameters
+// or to the feed. UI thread, once per created context.
 #pragma once
 
+#include "effect/EditorFeed.h"
 #include "framework/IGEditorDelegate.h"
 
 namespace igraphics {
@@ -11,9 +11,6 @@ class IGraphics;
 
 namespace ringstill {
 
-class Ringstill;
-
-iplug::IGEditorDelegate::GraphicsPtr MakeEditorGraphics(Ringstill& effect);
-void LayoutEditor(Ringstill& effect, igraphics::IGraphics& graphics);
+void LayoutEditor(iplug::IGEditorDelegate& plugin, EditorFeed& feed, igraphics::IGraphics& ui);
 
 } // namespace ringstill

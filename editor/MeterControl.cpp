@@ -1,6 +1,5 @@
 #include "editor/MeterControl.h"
 
-#include "effect/Ringstill.h"
 #include "framework/IGraphicsRenderer.h"
 #include "framework/IText.h"
 
@@ -45,8 +44,8 @@ void FormatMeterValue(float db, char* out, int size)
         std::snprintf(out, static_cast<std::size_t>(size), "%d", static_cast<int>(db));
 }
 
-MeterControl::MeterControl(const IRECT& bounds, Ringstill& effect, bool isOutput, const char* label)
-    : IControl(bounds), effect(effect), isOutput(isOutput), label(label)
+MeterControl::MeterControl(const IRECT& bounds, EditorFeed& feed, bool isOutput, const char* label)
+    : IControl(bounds), feed(feed), isOutput(isOutput), label(label)
 {
 }
 
@@ -64,8 +63,8 @@ float MeterControl::YOfDb(float db) const
 
 float MeterControl::LevelDb() const
 {
-    const float level = isOutput ? effect.Feed().outputPeak.load(std::memory_order_relaxed)
-                                 : effect.Feed().inputPeak.load(std::memory_order_relaxed);
+    const float level = isOutput ? feed.outputPeak.load(std::memory_order_relaxed)
+                                 : feed.inputPeak.load(std::memory_order_relaxed);
     return level > 1e-6f ? 20.0f * std::log10(level) : -100.0f;
 }
 

@@ -1,16 +1,15 @@
 // MeterControl: a peak meter from -60 to +6 dB with its label and value. UI thread.
 #pragma once
 
+#include "effect/EditorFeed.h"
 #include "framework/IControl.h"
 
 namespace ringstill {
 
-class Ringstill;
-
 class MeterControl : public igraphics::IControl
 {
 public:
-    MeterControl(const igraphics::IRECT& bounds, Ringstill& effect, bool isOutput, const char* label);
+    MeterControl(const igraphics::IRECT& bounds, EditorFeed& feed, bool isOutput, const char* label);
 
     void Draw(igraphics::IGraphicsRenderer& g) override;
 
@@ -21,7 +20,7 @@ public:
     float LevelDb() const;
 
 private:
-    Ringstill& effect;
+    EditorFeed& feed;
     bool isOutput;
     const char* label;
 };

@@ -1,12 +1,12 @@
 #include "editor/SpectrumControl.h"
 
-#include "effect/Ringstill.h"
+#include "effect/NotchFilter.h"
+
 #include "framework/IGraphicsRenderer.h"
 #include "framework/IText.h"
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 #include <cstdio>
 
 namespace ringstill {
@@ -37,28 +37,19 @@ constexpr int kGridDbs[] = {0, -10, -20, -30, -40};
 
 } // namespace
 
+// The view's own frequency, depth and Q as they are: the display shows what the user set, without
+// Master Trim and Width and without the audio's limits.
 float NotchResponseDb(double f, double f0, double q, double depthDb, double fs)
 {
     if (f0 <= 0.0 || q <= 0.0)
         return 0.0f;
     constexpr double kTwoPi = 6.283185307179586;
-    const double a = std::pow(10.0, depthDb / 40.0);
-    const double w0 = kTwoPi * f0 / fs;
-    const double alpha = std::sin(w0) / (2.0 * q);
-    const double n0 = 1.0 + alpha / a;
-    const double b0 = (1.0 + alpha * a) / n0;
-    const double b1 = -2.0 * std::cos(w0) / n0;
-    const double b2 = (1.0 - alpha * a) / n0;
-    const double a1 = b1;
-    const double a2 = (1.0 - alpha / a) / n0;
-    const double w = kTwoPi * f / fs;
-    const std::complex<double> z1 = std::polar(1.0, -w);
-    const std::complex<double> z2 = std::polar(1.0, -2.0 * w);
-    const std::complex<double> h = (b0 + b1 * z1 + b2 * z2) / (1.0 + a1 * z1 + a2 * z2);
-    return static_cast<float>(20.0 * std::log10(std::max(std::abs(h), 1e-6)));
+    NotchFilter notch;
+    notch.Design(kTwoPi * f0 / fs, q, std::pow(10.0, depthDb / 40.0));
+    return static_cast<float>(notch.ResponseDb(kTwoPi * f / fs));
 }
 
-SpectrumControl::SpectrumControl(const IRECT& bounds, Ringstill& effect) : IControl(bounds), effect(effect) {}
+SpectrumControl::SpectrumControl(const IRECT& bounds, EditorFeed& feed) : IControl(bounds), feed(feed) {}
 
 float SpectrumControl::PlotWidth() const { return mRECT.right - mRECT.left - 30.0f; }
 float SpectrumControl::PlotHeight() const { return mRECT.bottom - mRECT.top - 16.0f; }
@@ -121,7 +112,7 @@ std::int32_t SpectrumControl::FindHandle(float x, float y) const
 void SpectrumControl::OnMouseDown(float x, float y, const igraphics::IMouseMod&)
 {
     dragIndex = FindHandle(x, y);
-    effect.Feed().selectedNotch.exchange(dragIndex);
+    feed.selectedNotch.exchange(dragIndex);
     MarkDirty(false);
 }
 
@@ -130,7 +121,7 @@ void SpectrumControl::OnMouseDrag(float x, float y, float, float, const igraphic
 {
     if (dragIndex < 0)
         return;
-    PushNotchCommand(effect.Feed(), NotchCommandType::Set, dragIndex, FrequencyOfX(x), DbOfY(y), 0.0f);
+    PushNotchCommand(feed, NotchCommandType::Set, dragIndex, FrequencyOfX(x), DbOfY(y), 0.0f);
     MarkDirty(false);
 }
 
@@ -139,27 +130,27 @@ void SpectrumControl::OnMouseDblClick(float x, float y, const igraphics::IMouseM
 {
     if (FindHandle(x, y) >= 0)
         return;
-    PushNotchCommand(effect.Feed(), NotchCommandType::Add, 0, FrequencyOfX(x), -18.0f, 25.0f);
+    PushNotchCommand(feed, NotchCommandType::Add, 0, FrequencyOfX(x), kDefaultNotchDepthDb, kDefaultNotchQ);
     MarkDirty(false);
 }
 
 // UI thread.
 void SpectrumControl::OnMouseWheel(float, float, const igraphics::IMouseMod&, float d)
 {
-    const std::int32_t i = effect.Feed().selectedNotch.load();
+    const std::int32_t i = feed.selectedNotch.load();
     if (i < 0 || static_cast<std::size_t>(i) >= viewCopy.size())
         return;
     const float q = std::clamp(viewCopy[static_cast<std::size_t>(i)].q * (d > 0.0f ? 1.12f : 0.89f), 0.5f, 60.0f);
-    PushNotchCommand(effect.Feed(), NotchCommandType::SetWidth, i, q, 0.0f, 0.0f);
+    PushNotchCommand(feed, NotchCommandType::SetWidth, i, q, 0.0f, 0.0f);
     MarkDirty(false);
 }
 
 // UI thread: one locked copy, then drawing from the copies only.
 void SpectrumControl::Draw(igraphics::IGraphicsRenderer& g)
 {
-    ReadEditorView(effect.Feed(), spectrumCopy, binWidthHz, viewCopy);
-    sampleRate = effect.EffectSampleRate();
-    const std::int32_t sel = effect.Feed().selectedNotch.load();
+    ReadEditorView(feed, spectrumCopy, binWidthHz, viewCopy);
+    sampleRate = feed.sampleRate.load(std::memory_order_relaxed);
+    const std::int32_t sel = feed.selectedNotch.load();
 
     const float L = mRECT.left;
     const float T = mRECT.top;

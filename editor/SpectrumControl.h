@@ -11,12 +11,10 @@
 
 namespace ringstill {
 
-class Ringstill;
-
 class SpectrumControl : public igraphics::IControl
 {
 public:
-    SpectrumControl(const igraphics::IRECT& bounds, Ringstill& effect);
+    SpectrumControl(const igraphics::IRECT& bounds, EditorFeed& feed);
 
     void OnMouseDown(float x, float y, const igraphics::IMouseMod& mod) override;
     void OnMouseDrag(float x, float y, float dX, float dY, const igraphics::IMouseMod& mod) override;
@@ -40,7 +38,7 @@ public:
     const std::vector<NotchView>& Views() const { return viewCopy; }
 
 private:
-    Ringstill& effect;
+    EditorFeed& feed;
     double sampleRate = 48000.0;
     float binWidthHz = 0.0f;
     std::int32_t dragIndex = -1;

@@ -25,17 +25,14 @@ void UnlockViews(EditorFeed& feed)
 void PushNotchCommand(EditorFeed& feed, NotchCommandType type, std::int32_t slotIndex, float a,
                       float b, float c)
 {
-    const std::int32_t w = feed.commandWriteIndex.load(std::memory_order_relaxed) % kCommandRingSize;
-    const std::int32_t next = (w + 1) % kCommandRingSize;
-    if (next == feed.commandReadIndex.load(std::memory_order_acquire))
-        return;
-    NotchCommand& record = feed.commandRing[static_cast<std::size_t>(w)];
+    NotchCommand record;
     record.type = static_cast<std::int32_t>(type);
     record.slotIndex = slotIndex;
     record.a = a;
     record.b = b;
     record.c = c;
-    feed.commandWriteIndex.store(next, std::memory_order_release);
+    feed.commands.Push(record); // a full ring drops it
+
 }
 
 // UI thread.
@@ -79,8 +76,7 @@ void ResetEditorFeed(EditorFeed& feed, const NotchBank* channel0)
         }
         UnlockViews(feed);
     }
-    feed.commandReadIndex.exchange(0);
-    feed.commandWriteIndex.exchange(0);
+    feed.commands.Clear();
     feed.shownSelection.exchange(-2);
 }
 

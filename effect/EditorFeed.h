@@ -1,9 +1,13 @@
 // The block the audio thread and the editor share: measured values, the
 // published spectrum and notch views behind a small test-and-set lock, the
-// selection, and a single-producer single-consumer ring of notch commands.
+// selection, and the ring of notch commands (one producer, the editor; one
+// consumer, the audio thread).
 // The effect holds one EditorFeed as a plain member group; the audio side of
 // the protocol (ApplyNotchCommands, PublishEditorView) lives in NotchBank.h.
 #pragma once
+
+#include "effect/NotchFilter.h"
+#include "framework/SpscQueue.h"
 
 #include <array>
 #include <atomic>
@@ -26,7 +30,7 @@ struct NotchView
     std::uint8_t reserved[2] = {0, 0};
     float frequency = 0.0f;
     float targetDepth = 0.0f;
-    float q = 25.0f;
+    float q = kDefaultNotchQ;
 };
 static_assert(sizeof(NotchView) == 16, "NotchView is 16 bytes");
 static_assert(offsetof(NotchView, frequency) == 4 && offsetof(NotchView, targetDepth) == 8
@@ -58,6 +62,7 @@ static_assert(offsetof(NotchCommand, slotIndex) == 4 && offsetof(NotchCommand, a
 
 static_assert(std::atomic<float>::is_always_lock_free, "peaks must be lock-free atomics");
 static_assert(std::atomic<std::int32_t>::is_always_lock_free, "indices must be lock-free atomics");
+static_assert(std::atomic<double>::is_always_lock_free, "the sample rate must be a lock-free atomic");
 
 struct EditorFeed
 {
@@ -66,14 +71,16 @@ struct EditorFeed
     std::atomic<float> inputPeak{0.0f};
     std::atomic<float> outputPeak{0.0f};
 
+    // The rate the DSP was last reset for, for the display's frequency axis. Written by the
+    // setup thread, read by the user-interface thread.
+    std::atomic<double> sampleRate{48000.0};
+
     // User-interface thread only; -2 in shownSelection forces a refresh.
     std::atomic<std::int32_t> selectedNotch{-1};
     std::atomic<std::int32_t> shownSelection{-2};
 
-    // Editor -> audio thread. Records are plain; the indices order them.
-    std::array<NotchCommand, kCommandRingSize> commandRing{};
-    std::atomic<std::int32_t> commandReadIndex{0};
-    std::atomic<std::int32_t> commandWriteIndex{0};
+    // Editor -> audio thread; 255 commands fit.
+    iplug::SpscQueue<NotchCommand, kCommandRingSize> commands;
 
     // Guards the three fields after it. 0 free, 1 held.
     std::atomic<std::int32_t> viewLock{0};

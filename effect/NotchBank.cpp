@@ -67,13 +67,7 @@ void DesignFilter(Notch& notch, const NotchBank& bank)
     if (!(Q >= kMinQ)) // also catches NaN
         Q = kMinQ;
 
-    const double alpha = std::sin(w0) / (2.0 * Q);
-    const double n0 = 1.0 + alpha / A;
-    notch.b0 = (1.0 + alpha * A) / n0;
-    notch.b1 = -2.0 * std::cos(w0) / n0;
-    notch.b2 = (1.0 - alpha * A) / n0;
-    notch.a1 = notch.b1;
-    notch.a2 = (1.0 - alpha / A) / n0;
+    notch.filter.Design(w0, Q, A);
 }
 
 // One slot over the whole block. The signal is rounded to float between
@@ -81,26 +75,16 @@ void DesignFilter(Notch& notch, const NotchBank& bank)
 // sample through all slots, with the state kept in registers.
 void FilterBlock(Notch& notch, float* samples, int n)
 {
-    const double b0 = notch.b0, b1 = notch.b1, b2 = notch.b2, a1 = notch.a1, a2 = notch.a2;
-    double z1 = notch.z1, z2 = notch.z2;
+    NotchFilter filter = notch.filter; // a local copy keeps the state in registers
     for (int i = 0; i < n; ++i)
-    {
-        const double x = static_cast<double>(samples[i]);
-        const double y = b0 * x + z1;
-        z1 = b1 * x - a1 * y + z2;
-        z2 = b2 * x - a2 * y;
-        samples[i] = static_cast<float>(y);
-    }
+        samples[i] = static_cast<float>(filter.Process(static_cast<double>(samples[i])));
     // A state that overflowed (absurd input levels) would stick forever; a
     // tail far below audibility would crawl through subnormals. Both end here.
-    const bool finite = std::isfinite(z1) && std::isfinite(z2);
-    if (!finite || (std::fabs(z1) < kStateFloor && std::fabs(z2) < kStateFloor))
-    {
-        z1 = 0.0;
-        z2 = 0.0;
-    }
-    notch.z1 = z1;
-    notch.z2 = z2;
+    const bool finite = std::isfinite(filter.z1) && std::isfinite(filter.z2);
+    if (!finite || (std::fabs(filter.z1) < kStateFloor && std::fabs(filter.z2) < kStateFloor))
+        filter.Reset();
+    notch.filter.z1 = filter.z1;
+    notch.filter.z2 = filter.z2;
 }
 
 float SoftClip(float v)
@@ -217,8 +201,7 @@ void UpdateNotchFilters(NotchBank& bank)
         if (slot.targetDepth == 0.0f && std::fabs(slot.depth) < kFreeDepthDb)
         {
             slot.depth = 0.0f;
-            slot.z1 = 0.0;
-            slot.z2 = 0.0;
+            slot.filter.Reset();
             slot.active = false;
             continue;
         }
@@ -261,20 +244,11 @@ int CountActiveNotches(const NotchBank& bank)
 
 void ApplyNotchCommands(EditorFeed& feed, std::span<NotchBank> banks)
 {
-    // Records written after this load wait for the next block.
-    const std::int32_t write =
-        feed.commandWriteIndex.load(std::memory_order_acquire) % kCommandRingSize;
-    std::int32_t read = feed.commandReadIndex.load(std::memory_order_relaxed) % kCommandRingSize;
-    if (read == write)
-        return;
-    while (read != write)
-    {
-        const NotchCommand command = feed.commandRing[static_cast<std::size_t>(read)];
+    // Commands pushed while these are applied wait for the next block.
+    feed.commands.PopAll([&](const NotchCommand& command) {
         for (NotchBank& bank : banks)
             ApplyCommand(command, bank);
-        read = (read + 1) % kCommandRingSize;
-    }
-    feed.commandReadIndex.store(read, std::memory_order_release);
+    });
 }
 
 void PublishEditorView(EditorFeed& feed, std::span<const NotchBank> banks)

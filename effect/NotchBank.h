@@ -7,6 +7,7 @@
 
 #include "effect/EditorFeed.h"
 #include "effect/FeedbackDetector.h"
+#include "effect/NotchFilter.h"
 
 #include <array>
 #include <complex>
@@ -32,10 +33,9 @@ struct Notch
     float depth = 0.0f;       // current cut, dB, ramps toward targetDepth
     float targetDepth = 0.0f; // -40..0 dB; 0 releases the slot
     std::int32_t age = 0;     // analysis frames since the detector last saw its tone
-    float q = 25.0f;
+    float q = kDefaultNotchQ;
     bool manual = false;
-    double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
-    double z1 = 0.0, z2 = 0.0;
+    NotchFilter filter;
 };
 
 NotchKind KindOf(const Notch& notch);
@@ -51,8 +51,8 @@ struct NotchBank
 
     // Per-block settings, written by the effect before every block.
     float sensitivity = 0.5f;
-    float autoCutDb = -18.0f;
-    float autoQ = 25.0f;
+    float autoCutDb = kDefaultNotchDepthDb;
+    float autoQ = kDefaultNotchQ;
     float outputGain = 1.0f;
     float trimDb = 0.0f;
     float widthScale = 1.0f;

@@ -1,9 +1,5 @@
 #include "effect/Ringstill.h"
 
-#ifdef RINGSTILL_HAS_EDITOR
-#include "editor/EditorLayout.h"
-#endif
-
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -75,7 +71,7 @@ iplug::PluginConfig Ringstill::MakeConfig()
 
 // Main thread.
 Ringstill::Ringstill(const iplug::InstanceInfo& info)
-    : RingstillBase(MakeConfig())
+    : iplug::FormatBinding(MakeConfig())
 {
     (void)info;
     StartIdleTimer();
@@ -84,8 +80,8 @@ Ringstill::Ringstill(const iplug::InstanceInfo& info)
     noNoise.latency = 0;
 
     GetParam(kSensitivity)->DefineDouble("Sensitivity", 50.0, 0.0, 100.0, 1.0, "%");
-    GetParam(kAutoCut)->DefineDouble("Auto Cut", -18.0, -40.0, -3.0, 0.1, "dB");
-    GetParam(kAutoWidth)->DefineDouble("Auto Width", 25.0, 2.0, 60.0, 0.1, "Q");
+    GetParam(kAutoCut)->DefineDouble("Auto Cut", kDefaultNotchDepthDb, -40.0, -3.0, 0.1, "dB");
+    GetParam(kAutoWidth)->DefineDouble("Auto Width", kDefaultNotchQ, 2.0, 60.0, 0.1, "Q");
     GetParam(kMasterTrim)->DefineDouble("Master Trim", 0.0, -12.0, 12.0, 0.1, "dB");
     GetParam(kMasterWidth)->DefineDouble("Master Width", 1.0, 0.5, 2.0, 0.01, "x");
     GetParam(kNoNoise)->DefineDouble("No-Noise", 0.0, 0.0, 100.0, 0.1, "%");
@@ -95,16 +91,8 @@ Ringstill::Ringstill(const iplug::InstanceInfo& info)
     GetParam(kBypass)->DefineBool("Bypass", false);
 
     CreateDefaultPreset();
-
-#ifdef RINGSTILL_HAS_EDITOR
-    SetMakeGraphicsFunc([this] { return MakeEditorGraphics(*this); });
-    SetLayoutFunc([this](igraphics::IGraphics& graphics) {
-        LayoutEditor(*this, graphics);
-        // A new layout shows no selection yet: the next idle tick sets up the selected-notch
-        // controls even when the selection is the one an earlier editor showed.
-        feed.shownSelection.store(-2);
-    });
-#endif
+    // The editor is installed by the binary that builds the plug-in (InstallEditor), so the
+    // effect knows no graphics.
 }
 
 // Main thread.
@@ -112,6 +100,12 @@ Ringstill::~Ringstill()
 {
     // No tick may reach IdleUpdate while the members go.
     SetTimer(nullptr);
+}
+
+// UI thread.
+void Ringstill::IdleUpdate()
+{
+    RunEditorIdle();
 }
 
 int Ringstill::MaxLatency() const
@@ -254,6 +248,7 @@ void Ringstill::ResetDsp()
     if (!(fs > 0.0) || !std::isfinite(fs))
         fs = 48000.0; // the fallback every stage uses
     effectSampleRate = fs;
+    feed.sampleRate.store(fs, std::memory_order_relaxed);
     const int m = NInChannels() > 0 ? NInChannels() : 2;
     const int maxBlock = GetBlockCapacity() >= 1 ? GetBlockCapacity() : 1024;
     const std::size_t channels = static_cast<std::size_t>(m);

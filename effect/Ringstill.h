@@ -17,34 +17,23 @@
 #include "effect/NoReverb.h"
 #include "effect/NotchBank.h"
 #include "effect/RingstillParams.h"
-#include "framework/IPlugAPIBase.h"
-#include "framework/IPlugProcessor.h"
 #include "framework/InstanceInfo.h"
 #include "framework/PluginConfig.h"
 
-// The format binding is chosen by the target that compiles this class: the VST 3 module builds it
-// on IPlugVST3 (RINGSTILL_VST3); the effect library that tests, benchmarks and tools link builds it
-// on the two framework bases alone, so it needs no SDK.
-#if defined(RINGSTILL_VST3)
-#include "vst3/IPlugVST3.h"
+// The format binding the class derives from is chosen by the binary that builds it
+// (ringstill_add_effect_variant): iplug::IPlugVST3 in the VST 3 module, iplug::IPlugOffline in
+// tests, tools and benchmarks. Each binary holds one build of the class.
+#if !defined(RINGSTILL_FORMAT_BINDING)
+#error "Ringstill is built by ringstill_add_effect_variant(), which names its format binding"
 #endif
+#include RINGSTILL_FORMAT_BINDING
 
 #include <cstdint>
 #include <vector>
 
 namespace ringstill {
 
-#if defined(RINGSTILL_VST3)
-using RingstillBase = iplug::IPlugVST3;
-#else
-class RingstillBase : public iplug::IPlugAPIBase, public iplug::IPlugProcessor
-{
-public:
-    explicit RingstillBase(const iplug::PluginConfig& config) : IPlugAPIBase(config), IPlugProcessor(config) {}
-};
-#endif
-
-class Ringstill : public RingstillBase
+class Ringstill : public iplug::FormatBinding
 {
 public:
     // The configuration record the bases are built from.
@@ -59,11 +48,8 @@ public:
     void ProcessAudioBlock(double** inputs, double** outputs, int nFrames) override;
     // Setup thread, never during a block: rebuilds every DSP state empty.
     void ResetDsp() override;
-    // UI thread, every 20 ms; nothing to do while the editor is closed.
+    // UI thread, every 20 ms: the editor's idle function, when an editor is installed and open.
     void IdleUpdate() override;
-    // UI thread: the editor's "Reset": parameter defaults without host edits, every
-    // slot removed through the command ring, no selection, everything redrawn.
-    void RestoreDefaultsAndClear();
 
     // The block the editor shares with the audio thread.
     EditorFeed& Feed() { return feed; }
@@ -80,8 +66,8 @@ private:
     struct BlockSettings
     {
         float sensitivity = 0.5f;
-        float autoCutDb = -18.0f;
-        float autoQ = 25.0f;
+        float autoCutDb = kDefaultNotchDepthDb;
+        float autoQ = kDefaultNotchQ;
         float trimDb = 0.0f;
         float widthScale = 1.0f;
         float noNoise = 0.0f;  // not yet limited to 0..1

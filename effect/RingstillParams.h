@@ -4,6 +4,7 @@
 // Plain constants, read from any thread.
 #pragma once
 
+#include "RingstillVersion.h"
 #include "framework/PluginConfig.h"
 
 #include <cstdint>
@@ -30,12 +31,11 @@ inline constexpr const char* kChannelLayouts = "1-1 2-2";
 inline constexpr const char* kPluginName = "Ringstill";
 inline constexpr const char* kProductName = "Ringstill";
 inline constexpr const char* kMakerName = "Tollent";
-// Packs 1.0.7; the factory and the editor show kVersionText / kVersionLabel.
+// Packs 1.0.7 and differs on purpose from the version texts (RingstillVersion.h, from the
+// project version) that the factory and the editor show: hosts may have stored it.
 inline constexpr int kVendorVersion = 0x00010007;
 inline constexpr std::uint32_t kUniqueId = iplug::MakeFourCC("Rstl");
 inline constexpr std::uint32_t kMakerId = iplug::MakeFourCC("Toln");
-inline constexpr const char* kVersionText = "1.0.9";
-inline constexpr const char* kVersionLabel = "v1.0.9";
 
 inline constexpr int kEditorWidth = 740;
 inline constexpr int kEditorHeight = 726;

@@ -1,7 +1,5 @@
 #include "framework/IGEditorDelegate.h"
 
-#include "framework/IGraphics.h"
-
 namespace iplug {
 
 IGEditorDelegate::IGEditorDelegate(int nParams) : IEditorDelegate(nParams) {}
@@ -14,7 +12,7 @@ IGEditorDelegate::~IGEditorDelegate()
 igraphics::IGraphics* IGEditorDelegate::OpenEditor()
 {
     if (graphics)
-        return graphics.get();
+        return &graphics->Graphics();
     if (!makeGraphics)
         return nullptr;
     GraphicsPtr made = makeGraphics();
@@ -23,10 +21,10 @@ igraphics::IGraphics* IGEditorDelegate::OpenEditor()
     // Owned before the layout runs, so controls that ask for the open context find it.
     graphics = std::move(made);
     if (layout)
-        layout(*graphics);
+        layout(graphics->Graphics());
     for (int i = 0; i < NParams(); ++i)
         graphics->SendParamToEditor(i, GetParam(i)->CurrentNormalised(), true);
-    return graphics.get();
+    return &graphics->Graphics();
 }
 
 void IGEditorDelegate::SendParamToEditor(int index, double value, bool isNormalised)
@@ -35,11 +33,16 @@ void IGEditorDelegate::SendParamToEditor(int index, double value, bool isNormali
         graphics->SendParamToEditor(index, value, isNormalised);
 }
 
+void IGEditorDelegate::RunEditorIdle()
+{
+    if (graphics && idle)
+        idle(graphics->Graphics());
+}
+
 void IGEditorDelegate::CloseEditor()
 {
     // Moved out first: controls destroyed with the context must see the editor closed.
     GraphicsPtr closing = std::move(graphics);
-    graphics = GraphicsPtr(nullptr, &IGEditorDelegate::NoDelete);
     closing.reset();
 }
 

@@ -476,16 +476,14 @@ bool IGraphics::OpenURL(const char* url)
 
 // --- Factory ----------------------------------------------------------------------------------
 
-iplug::IGEditorDelegate::GraphicsPtr MakeGraphics(iplug::IGEditorDelegate& delegate, int width, int height, int fps,
-                                                  float scale)
+std::unique_ptr<IGraphics> MakeGraphics(iplug::IEditorDelegate& delegate, const GraphicsBackend& backend, int width,
+                                        int height, int fps, float scale)
 {
-    // Owned from the start: the renderer may fail to come up when memory runs out.
-    std::unique_ptr<IGraphics> graphics(new IGraphics(delegate, width, height, fps, scale));
-    const GraphicsBackend& backend = delegate.GetGraphicsBackend();
+    auto graphics = std::make_unique<IGraphics>(delegate, width, height, fps, scale);
     if (backend.makeRenderer)
         graphics->SetRenderer(backend.makeRenderer());
     graphics->SetEmbeddedResources(backend.resources);
-    return iplug::IGEditorDelegate::GraphicsPtr(graphics.release(), [](IGraphics* g) { delete g; });
+    return graphics;
 }
 
 } // namespace igraphics

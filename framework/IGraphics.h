@@ -5,15 +5,16 @@
 // (text field or popup menu) and the resize gesture, and links the controls to the plug-in's
 // parameters through the editor delegate.
 //
-// Created by the effect's make-graphics function (MakeGraphics below) when the view opens and
+// Created by the editor's make-graphics function (MakeGraphics below) when the view opens and
 // destroyed when it closes; the editor delegate owns it meanwhile. The renderer comes from the
-// delegate's GraphicsBackend. The platform window (IGraphicsWindow) is not owned.
+// GraphicsBackend it was made with. The platform window (IGraphicsWindow) is not owned.
 //
 // UI thread only. Coordinates are editor coordinates unless a name says Pixel.
 
 #include "framework/GraphicsBackend.h"
 #include "framework/IControl.h"
-#include "framework/IGEditorDelegate.h"
+#include "framework/IEditorContext.h"
+#include "framework/IEditorDelegate.h"
 #include "framework/IGraphicsWindow.h"
 #include "framework/IPopupMenu.h"
 #include "framework/ITextEntry.h"
@@ -39,14 +40,14 @@ inline constexpr int kTooltipDelayMs = 600;
 inline constexpr float kDefaultMinScale = 0.5f;
 inline constexpr float kDefaultMaxScale = 2.f;
 
-class IGraphics
+class IGraphics : public iplug::IEditorContext
 {
 public:
     using TimePoint = iplug::TimerClock::time_point;
     using KeyHandlerFunc = std::function<bool(const IKeyPress& key, bool isUp)>;
 
     IGraphics(iplug::IEditorDelegate& delegate, int width, int height, int fps = 30, float scale = 1.f);
-    ~IGraphics();
+    ~IGraphics() override;
     IGraphics(const IGraphics&) = delete;
     IGraphics& operator=(const IGraphics&) = delete;
 
@@ -89,7 +90,8 @@ public:
     void SetAllControlsDirty();
     // Controls bound to the parameter store the normalised value and redraw without action;
     // a control being dragged is skipped, an unchanged value changes nothing.
-    void SendParamToEditor(int paramIdx, double value, bool isNormalised = true);
+    void SendParamToEditor(int paramIdx, double value, bool isNormalised = true) override;
+    IGraphics& Graphics() override { return *this; }
     // Controls other than caller bound to paramIdx take the value (used after a user change).
     void UpdatePeers(const IControl* caller, int paramIdx, double normalised);
 
@@ -277,9 +279,9 @@ private:
     bool mFrameStarted = false;
 };
 
-// A new context for the delegate, with the renderer and resources of the delegate's backend;
-// the effect's make-graphics function returns it.
-iplug::IGEditorDelegate::GraphicsPtr MakeGraphics(iplug::IGEditorDelegate& delegate, int width, int height,
-                                                  int fps = 30, float scale = 1.f);
+// A new context for the delegate, with the renderer and resources of the backend; the editor's
+// make-graphics function returns it.
+std::unique_ptr<IGraphics> MakeGraphics(iplug::IEditorDelegate& delegate, const GraphicsBackend& backend, int width,
+                                        int height, int fps = 30, float scale = 1.f);
 
 } // namespace igraphics

@@ -71,6 +71,30 @@ struct IKeyPress
             utf8[i] = '\0';
     }
 
+    // A key of a UTF-16 event (the VST 3 view's): one code unit, as UTF-8; surrogate halves and
+    // control characters carry no character alone.
+    static constexpr IKeyPress FromUtf16(char16_t character, int virtualKey, bool shift = false,
+                                         bool control = false, bool alt = false)
+    {
+        IKeyPress press(nullptr, virtualKey, shift, control, alt);
+        const char32_t c = character;
+        int n = 0;
+        if (c >= 0x20 && c < 0x80)
+            press.utf8[n++] = char(c);
+        else if (c >= 0x80 && c < 0x800)
+        {
+            press.utf8[n++] = char(0xC0 | (c >> 6));
+            press.utf8[n++] = char(0x80 | (c & 0x3F));
+        }
+        else if (c >= 0x800 && (c < 0xD800 || c > 0xDFFF))
+        {
+            press.utf8[n++] = char(0xE0 | (c >> 12));
+            press.utf8[n++] = char(0x80 | ((c >> 6) & 0x3F));
+            press.utf8[n++] = char(0x80 | (c & 0x3F));
+        }
+        return press;
+    }
+
     // True when the event carries a character worth inserting into a text field.
     constexpr bool IsText() const { return static_cast<unsigned char>(utf8[0]) >= 0x20 && utf8[0] != 0x7F; }
 };

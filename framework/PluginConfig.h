@@ -3,16 +3,11 @@
 // from it while they are constructed. Read on the constructing thread only.
 #pragma once
 
+#include "framework/FourCharCode.h"
+
 #include <cstdint>
 
 namespace iplug {
-
-// Four-character code, first character in the most significant byte ('Rstl').
-constexpr std::uint32_t MakeFourCC(const char (&code)[5])
-{
-    return (std::uint32_t(std::uint8_t(code[0])) << 24) | (std::uint32_t(std::uint8_t(code[1])) << 16)
-         | (std::uint32_t(std::uint8_t(code[2])) << 8) | std::uint32_t(std::uint8_t(code[3]));
-}
 
 enum PluginType : int
 {

@@ -38,6 +38,38 @@ public:
         return true;
     }
 
+    // Consumer thread. Takes every element that was waiting when the call began, oldest first;
+    // elements pushed meanwhile wait for the next call. The read index moves once, at the end.
+    // Returns how many were taken.
+    template <typename Consume>
+    int PopAll(Consume&& consume)
+    {
+        const int write = writeIndex.load(std::memory_order_acquire);
+        int read = readIndex.load(std::memory_order_relaxed);
+        int taken = 0;
+        for (; read != write; read = (read + 1) % N, ++taken)
+            consume(static_cast<const T&>(slots[read]));
+        readIndex.store(read, std::memory_order_release);
+        return taken;
+    }
+
+    // Consumer thread, or any thread while the producer is stopped: visits the waiting elements,
+    // oldest first, without taking them.
+    template <typename Visit>
+    void ForEachWaiting(Visit&& visit) const
+    {
+        const int write = writeIndex.load(std::memory_order_acquire);
+        for (int read = readIndex.load(std::memory_order_relaxed); read != write; read = (read + 1) % N)
+            visit(slots[read]);
+    }
+
+    // Only while neither side runs: forgets every waiting element.
+    void Clear()
+    {
+        readIndex.exchange(0);
+        writeIndex.exchange(0);
+    }
+
     // Either thread; a snapshot that may be stale by the time it is used.
     int ElementsAvailable() const
     {

@@ -1,7 +1,7 @@
 #pragma once
 // The Linux graphics backend: contexts get a CairoRenderer and the module's embedded resources.
-// The format binding, the tests and the render tool install it on the editor delegate
-// (SetGraphicsBackend) before the editor opens.
+// The module, the tests and the render tool hand it to the editor (InstallEditor) before the
+// editor opens.
 
 #include "framework/GraphicsBackend.h"
 

@@ -567,18 +567,7 @@ IRECT CairoRenderer::MeasureText(const IText& style, const char* str, const IREC
     TextLayout layout;
     if (font && LayoutText(*font, style, str, rect, layout))
         return layout.box;
-    // Unknown font: an empty extent at the alignment point.
-    float x = rect.left;
-    if (style.align == EAlign::Center)
-        x = rect.MW();
-    else if (style.align == EAlign::Far)
-        x = rect.right;
-    float y = rect.top;
-    if (style.valign == EVAlign::Middle)
-        y = rect.MH();
-    else if (style.valign == EVAlign::Bottom)
-        y = rect.bottom;
-    return {x, y, x, y};
+    return draw::AlignmentPoint(style, rect); // unknown font: an empty extent
 }
 
 void CairoRenderer::DrawText(const IText& style, const char* str, const IRECT& rect, const IBlend* blend)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Configures and builds one build tree. Usage: scripts/build.sh DIR [cmake options...]
+# Configures and builds one of the configurations of CMakePresets.json in build/<preset>.
+# Usage: scripts/build.sh PRESET [cmake options...]     (PRESET: release, mingw, asan or tsan)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-dir="$1"; shift
-cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-cmake --build "$dir" -j "$(nproc)"
+preset="$1"; shift
+cmake --preset "$preset" "$@" >/dev/null
+cmake --build --preset "$preset" -j "$(nproc)"

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh build/release -DCMAKE_BUILD_TYPE=Release
+scripts/build.sh release
 scripts/install-plugin.sh build/release
 build/release/tools/ringstill-render/ringstill-render --plugin "$HOME/.vst3/Ringstill.vst3" --demo \
   --snapshot build/demo-editor.png

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test: the Windows cross build with its tests under wine, the release build with
-# warnings as errors (which also compares its renders with the Windows build's), the ASan+UBSan
-# build, and the ThreadSanitizer build of the thread-exchange tests.
+# Runs every test in the four configurations of CMakePresets.json: the Windows cross build with its
+# tests under wine, the release build with warnings as errors (which also compares its renders with
+# the Windows build's), the ASan+UBSan build, and the ThreadSanitizer build of the thread-exchange
+# tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -29,9 +30,7 @@ run_ctest() {
 
 echo "== Windows cross build (x86_64-w64-mingw32, -Werror) and its tests under wine"
 stage_start=$SECONDS
-cmake -S . -B build/mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DRINGSTILL_WERROR=ON -DRINGSTILL_BENCH=OFF >/dev/null
-cmake --build build/mingw -j "$jobs"
+scripts/build.sh mingw
 mkdir -p "$WINEPREFIX"
 # One virtual display for the whole stage: wine's desktop takes its size from the display it first
 # meets, and the editor window tests need room for a window scaled by 1.25.
@@ -49,30 +48,25 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 else
   wine wineboot >/dev/null 2>&1
 fi
-run_ctest --test-dir build/mingw -j "$jobs" --timeout 600
+run_ctest --preset mingw -j "$jobs"
 # The server, wine's desktop and the display stay up for the release stage, which runs the Windows
 # render tool again for the comparison; the exit trap ends them.
 echo "Windows stage: $((SECONDS - stage_start)) s"
 
 echo "== release build (-Werror) and tests, renders compared with the Windows build's"
 stage_start=$SECONDS
-scripts/build.sh build/release -DCMAKE_BUILD_TYPE=Release -DRINGSTILL_WERROR=ON \
-  -DRINGSTILL_WINDOWS_BUILD_DIR="$PWD/build/mingw"
-run_ctest --test-dir build/release -j "$jobs" --timeout 600
+scripts/build.sh release -DRINGSTILL_WINDOWS_BUILD_DIR="$PWD/build/mingw"
+run_ctest --preset release -j "$jobs"
 echo "Release stage: $((SECONDS - stage_start)) s"
 
 echo "== ASan + UBSan build and tests"
-scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRINGSTILL_WERROR=ON \
-  -DRINGSTILL_SANITIZE=address,undefined -DRINGSTILL_BENCH=OFF
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 \
-  run_ctest --test-dir build/asan -j "$jobs" --timeout 900
+scripts/build.sh asan
+run_ctest --preset asan -j "$jobs"
 
 
 echo "== ThreadSanitizer build, thread-exchange tests"
-scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRINGSTILL_WERROR=ON \
-  -DRINGSTILL_SANITIZE=thread -DRINGSTILL_BENCH=OFF
-TSAN_OPTIONS=halt_on_error=1 run_ctest --test-dir build/tsan -j "$jobs" --timeout 900 -R 'Concurren'
+scripts/build.sh tsan
+run_ctest --preset tsan -j "$jobs"
 
 total=$(grep -Eo 'tests failed out of [0-9]+' "$log" | awk '{s += $NF} END {print s + 0}')
 echo "All test stages passed."

@@ -536,10 +536,10 @@ TEST_F(EditorTest, TheResetButtonRestoresTheDefaultsMovesTheSlidersBackAndClears
     EXPECT_EQ(fx.GetParam(kHold)->CurrentValue(), 0.0);
     EXPECT_EQ(fx.Feed().selectedNotch.load(), -1);
     EXPECT_EQ(Pending(), kMaxNotches);
-    for (int i = 0; i < Pending(); ++i)
+    const std::vector<NotchCommand> waiting = Waiting();
+    for (int i = 0; i < static_cast<int>(waiting.size()); ++i)
     {
-        const int index = (fx.Feed().commandReadIndex.load() + i) % kCommandRingSize;
-        const NotchCommand& c = fx.Feed().commandRing[static_cast<std::size_t>(index)];
+        const NotchCommand& c = waiting[static_cast<std::size_t>(i)];
         EXPECT_EQ(c.type, static_cast<int>(NotchCommandType::Remove));
         EXPECT_EQ(c.slotIndex, i);
     }

@@ -55,8 +55,7 @@ TEST(EditorFeedRecords, FreshFeedStartsEmptyWithNothingSelected)
     EXPECT_EQ(feed.outputPeak.load(), 0.0f);
     EXPECT_EQ(feed.selectedNotch.load(), -1);
     EXPECT_EQ(feed.shownSelection.load(), -2);
-    EXPECT_EQ(feed.commandReadIndex.load(), 0);
-    EXPECT_EQ(feed.commandWriteIndex.load(), 0);
+    EXPECT_EQ(feed.commands.ElementsAvailable(), 0);
 
     std::vector<float> spectrum{1.0f};
     float binWidth = 5.0f;
@@ -76,29 +75,30 @@ TEST_F(EditorFeedRing, HoldsAtMost255WaitingCommandsAndAppliesThemInOrder)
 {
     for (int i = 0; i < 255; ++i)
         PushNotchCommand(feed, NotchCommandType::Set, 0, 100.0f + i, -10.0f);
-    EXPECT_EQ(feed.commandWriteIndex.load(), 255);
+    EXPECT_EQ(feed.commands.ElementsAvailable(), 255);
     PushNotchCommand(feed, NotchCommandType::Set, 0, 9999.0f, -10.0f); // dropped
-    EXPECT_EQ(feed.commandWriteIndex.load(), 255);
+    EXPECT_EQ(feed.commands.ElementsAvailable(), 255);
 
     Drain();
-    EXPECT_EQ(feed.commandReadIndex.load(), 255);
+    EXPECT_EQ(feed.commands.ElementsAvailable(), 0);
     EXPECT_EQ(banks[0].slots[0].frequency, 354.0f);
     EXPECT_EQ(banks[1].slots[0].frequency, 354.0f);
 
-    // Room again, and the indices wrap around the ring.
+    // Room again, across the end of the ring.
     PushNotchCommand(feed, NotchCommandType::Set, 1, 777.0f, -3.0f);
     PushNotchCommand(feed, NotchCommandType::SetWidth, 1, 7.0f);
-    EXPECT_EQ(feed.commandWriteIndex.load(), 1);
+    EXPECT_EQ(feed.commands.ElementsAvailable(), 2);
     Drain();
     EXPECT_EQ(banks[0].slots[1].frequency, 777.0f);
     EXPECT_EQ(banks[0].slots[1].q, 7.0f);
-    EXPECT_EQ(feed.commandReadIndex.load(), 1);
+    EXPECT_EQ(feed.commands.ElementsAvailable(), 0);
 }
 
 TEST_F(EditorFeedRing, EveryPushedFieldReachesTheRecord)
 {
     PushNotchCommand(feed, NotchCommandType::Add, 13, 1.5f, -2.5f, 3.5f);
-    const NotchCommand& r = feed.commandRing[0];
+    NotchCommand r;
+    feed.commands.ForEachWaiting([&](const NotchCommand& waiting) { r = waiting; });
     EXPECT_EQ(r.type, 0);
     EXPECT_EQ(r.slotIndex, 13);
     EXPECT_EQ(r.a, 1.5f);
@@ -112,8 +112,7 @@ TEST_F(EditorFeedRing, ResetDiscardsWaitingCommandsAndKeepsTheSelection)
     feed.shownSelection.store(4);
     PushNotchCommand(feed, NotchCommandType::Add, 0, 1000.0f, -10.0f, 10.0f);
     ResetEditorFeed(feed, &banks[0]);
-    EXPECT_EQ(feed.commandReadIndex.load(), 0);
-    EXPECT_EQ(feed.commandWriteIndex.load(), 0);
+    EXPECT_EQ(feed.commands.ElementsAvailable(), 0);
     EXPECT_EQ(feed.shownSelection.load(), -2);
     EXPECT_EQ(feed.selectedNotch.load(), 4);
     Drain();
@@ -266,7 +265,7 @@ TEST(EditorFeedConcurrency, EditorAndAudioThreadsExchangeCommandsAndViews)
     // The last command must get through: wait for room, then for the audio thread.
     const float last = 5000.0f + pushed;
     while (std::chrono::steady_clock::now() < deadline
-           && (feed.commandWriteIndex.load() + 1) % kCommandRingSize == feed.commandReadIndex.load())
+           && feed.commands.ElementsAvailable() == feed.commands.Capacity())
         std::this_thread::yield();
     PushNotchCommand(feed, NotchCommandType::Set, 19, last, -12.0f);
     while (std::chrono::steady_clock::now() < deadline && ReadSelectedView(feed, 19).frequency != last)

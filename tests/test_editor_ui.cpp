@@ -268,7 +268,7 @@ TEST_F(EditorTest, ResetWhileBypassedQueuesRemovalsUntilUnbypassed)
     fx.GetParam(kGain)->StoreValue(6.0);
     fx.GetParam(kBypass)->StoreValue(1.0);
     Process();
-    fx.RestoreDefaultsAndClear();
+    RestoreDefaultsAndClear(fx, fx.Feed());
     EXPECT_EQ(fx.GetParam(kGain)->CurrentValue(), 0.0);
     EXPECT_EQ(fx.GetParam(kBypass)->CurrentValue(), 0.0);
     EXPECT_EQ(Pending(), 20);

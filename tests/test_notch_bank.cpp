@@ -70,9 +70,9 @@ std::vector<float> ReferenceChain(std::array<Notch, kMaxNotches> slots, float ga
             if (!s.active)
                 continue;
             const double xd = x;
-            const double y = s.b0 * xd + s.z1;
-            s.z1 = s.b1 * xd - s.a1 * y + s.z2;
-            s.z2 = s.b2 * xd - s.a2 * y;
+            const double y = s.filter.b0 * xd + s.filter.z1;
+            s.filter.z1 = s.filter.b1 * xd - s.filter.a1 * y + s.filter.z2;
+            s.filter.z2 = s.filter.b2 * xd - s.filter.a2 * y;
             x = static_cast<float>(y);
         }
         float v = x * gain;
@@ -90,20 +90,20 @@ double ResponseDb(const Notch& s, double frequency, double sampleRate)
 {
     const std::complex<double> z1 = std::polar(1.0, -2.0 * M_PI * frequency / sampleRate);
     const std::complex<double> z2 = z1 * z1;
-    const std::complex<double> h = (s.b0 + s.b1 * z1 + s.b2 * z2) / (1.0 + s.a1 * z1 + s.a2 * z2);
+    const std::complex<double> h = (s.filter.b0 + s.filter.b1 * z1 + s.filter.b2 * z2) / (1.0 + s.filter.a1 * z1 + s.filter.a2 * z2);
     return 20.0 * std::log10(std::abs(h));
 }
 
 bool SameFilterDesign(const Notch& x, const Notch& y)
 {
-    return x.b0 == y.b0 && x.b1 == y.b1 && x.b2 == y.b2 && x.a1 == y.a1 && x.a2 == y.a2;
+    return x.filter.b0 == y.filter.b0 && x.filter.b1 == y.filter.b1 && x.filter.b2 == y.filter.b2 && x.filter.a1 == y.filter.a1 && x.filter.a2 == y.filter.a2;
 }
 
 bool SameSlot(const Notch& x, const Notch& y)
 {
     return x.active == y.active && x.manual == y.manual && x.frequency == y.frequency && x.depth == y.depth
            && x.targetDepth == y.targetDepth && x.age == y.age && x.q == y.q && SameFilterDesign(x, y)
-           && x.z1 == y.z1 && x.z2 == y.z2;
+           && x.filter.z1 == y.filter.z1 && x.filter.z2 == y.filter.z2;
 }
 
 bool SameSlots(const NotchBank& x, const NotchBank& y)
@@ -173,7 +173,7 @@ TEST(NotchBankSetup, BuildsASymmetricHannWindowAndClearsEverything)
     ConfigureBank(bank, kRate);
     bank.slots[3].active = true;
     bank.slots[3].depth = -12.0f;
-    bank.slots[3].z1 = 0.5;
+    bank.slots[3].filter.z1 = 0.5;
     bank.tracks[7].active = true;
     bank.analysisFill = 100;
     bank.analysisBuffer[5] = 1.0f;
@@ -191,7 +191,7 @@ TEST(NotchBankSetup, BuildsASymmetricHannWindowAndClearsEverything)
     {
         EXPECT_TRUE(SameSlot(s, Notch{}));
         EXPECT_EQ(s.q, 25.0f);
-        EXPECT_EQ(s.b0, 1.0);
+        EXPECT_EQ(s.filter.b0, 1.0);
     }
     for (const FeedbackTrack& t : bank.tracks)
         EXPECT_FALSE(t.active);
@@ -283,11 +283,11 @@ TEST_F(NotchBankFilter, DesignsThePeakingCutOfTheWorkedExample)
     Notch& s = PlaceSettled(0, 1000.0f, -18.0f);
     UpdateNotchFilters(bank);
     EXPECT_EQ(s.depth, -18.0f);
-    EXPECT_NEAR(s.b0, 0.993615765, 5e-10);
-    EXPECT_NEAR(s.b1, -1.968407252, 5e-10);
-    EXPECT_NEAR(s.b2, 0.991776797, 5e-10);
-    EXPECT_NEAR(s.a2, 0.985392561, 5e-10);
-    EXPECT_EQ(s.a1, s.b1);
+    EXPECT_NEAR(s.filter.b0, 0.993615765, 5e-10);
+    EXPECT_NEAR(s.filter.b1, -1.968407252, 5e-10);
+    EXPECT_NEAR(s.filter.b2, 0.991776797, 5e-10);
+    EXPECT_NEAR(s.filter.a2, 0.985392561, 5e-10);
+    EXPECT_EQ(s.filter.a1, s.filter.b1);
     EXPECT_NEAR(ResponseDb(s, 1000.0, kRate), -18.0, 0.01);
     EXPECT_GT(ResponseDb(s, 1200.0, kRate), -1.0);
 }
@@ -320,8 +320,8 @@ TEST_F(NotchBankFilter, MasterTrimCanMakeANotchTransparentButNeverDeeperThan40dB
     bank.trimDb = 12.0f;
     Notch& shallow = PlaceSettled(0, 1000.0f, -6.0f);
     UpdateNotchFilters(bank);
-    EXPECT_EQ(shallow.b0, 1.0);
-    EXPECT_EQ(shallow.b2, shallow.a2);
+    EXPECT_EQ(shallow.filter.b0, 1.0);
+    EXPECT_EQ(shallow.filter.b2, shallow.filter.a2);
     const std::vector<float> in = NoiseBlock(512, 0.3f);
     std::vector<float> out = in;
     bank.hold = true;
@@ -414,8 +414,8 @@ TEST_F(NotchBankRamp, RemovedNotchFadesOutAndFreesItsSlotInTheFifteenthBlock)
     EXPECT_FALSE(s.active);
     EXPECT_EQ(KindOf(s), NotchKind::Free);
     EXPECT_EQ(s.depth, 0.0f);
-    EXPECT_EQ(s.z1, 0.0);
-    EXPECT_EQ(s.z2, 0.0);
+    EXPECT_EQ(s.filter.z1, 0.0);
+    EXPECT_EQ(s.filter.z2, 0.0);
 }
 
 // ---- Editor commands ------------------------------------------------------
@@ -574,7 +574,7 @@ TEST_F(NotchBankBadInput, AnOverflowingFilterStaysFiniteAndRecovers)
     for (float v : huge)
         ASSERT_TRUE(std::isfinite(v) && std::fabs(v) <= 1.0f);
     for (const Notch& s : bank.slots)
-        EXPECT_TRUE(std::isfinite(s.z1) && std::isfinite(s.z2));
+        EXPECT_TRUE(std::isfinite(s.filter.z1) && std::isfinite(s.filter.z2));
 
     // The filters still ring with what was a legitimate (if absurd) input,
     // but the output stays finite and comes back to the signal's own level.
@@ -619,9 +619,9 @@ TEST_F(NotchBankTail, DecayingTailEndsInExactSilenceWithoutSubnormalState)
         settled = true;
         for (const Notch& s : bank.slots)
         {
-            ASSERT_NE(std::fpclassify(s.z1), FP_SUBNORMAL);
-            ASSERT_NE(std::fpclassify(s.z2), FP_SUBNORMAL);
-            settled = settled && s.z1 == 0.0 && s.z2 == 0.0;
+            ASSERT_NE(std::fpclassify(s.filter.z1), FP_SUBNORMAL);
+            ASSERT_NE(std::fpclassify(s.filter.z2), FP_SUBNORMAL);
+            settled = settled && s.filter.z1 == 0.0 && s.filter.z2 == 0.0;
         }
     }
     EXPECT_TRUE(settled);

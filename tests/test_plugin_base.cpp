@@ -511,14 +511,20 @@ TEST_F(PluginBaseTest, ResizingTheEditorRemembersTheSize)
 namespace {
 
 // A real (renderer-less) context whose destruction is counted.
+class CountedGraphics : public igraphics::IGraphics
+{
+public:
+    CountedGraphics(IGEditorDelegate& delegate, int* destroyed)
+        : IGraphics(delegate, 740, 726), destroyed(destroyed) {}
+    ~CountedGraphics() override { ++*destroyed; }
+
+private:
+    int* destroyed;
+};
+
 IGEditorDelegate::GraphicsPtr MakeCounted(IGEditorDelegate& delegate, int* destroyed)
 {
-    static int* counter = nullptr;
-    counter = destroyed;
-    return IGEditorDelegate::GraphicsPtr(new igraphics::IGraphics(delegate, 740, 726), [](igraphics::IGraphics* g) {
-        ++*counter;
-        delete g;
-    });
+    return std::make_unique<CountedGraphics>(delegate, destroyed);
 }
 
 } // namespace
@@ -582,6 +588,27 @@ TEST(SpscQueue, HoldsOneLessThanItsSlotsAndDropsWhenFull)
     EXPECT_TRUE(ring.Push(7)) << "wraps around";
     EXPECT_TRUE(ring.Pop(v));
     EXPECT_EQ(v, 7);
+}
+
+TEST(SpscQueue, PopAllTakesWhatWasWaitingAndLeavesWhatArrivesMeanwhile)
+{
+    SpscQueue<int, 8> ring;
+    ring.Push(1);
+    ring.Push(2);
+    std::vector<int> taken;
+    EXPECT_EQ(ring.PopAll([&](int v) {
+        taken.push_back(v);
+        ring.Push(10 * v); // as if the producer pushed while the consumer works
+    }),
+              2);
+    EXPECT_EQ(taken, (std::vector<int>{1, 2}));
+    std::vector<int> waiting;
+    ring.ForEachWaiting([&](int v) { waiting.push_back(v); });
+    EXPECT_EQ(waiting, (std::vector<int>{10, 20})) << "visiting takes nothing";
+    EXPECT_EQ(ring.ElementsAvailable(), 2);
+    ring.Clear();
+    EXPECT_EQ(ring.ElementsAvailable(), 0);
+    EXPECT_EQ(ring.PopAll([](int) {}), 0);
 }
 
 TEST(SpscQueue, ThePluginsMidiRingsStartEmpty)

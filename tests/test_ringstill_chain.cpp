@@ -276,7 +276,7 @@ TEST_F(RingstillChain, BypassTakesNoCommandsAndPublishesNothing)
     Set(kBypass, 1.0);
     PushNotchCommand(fx.Feed(), NotchCommandType::Add, 0, 1000.0f, -18.0f, 25.0f);
     Process(kBlock);
-    EXPECT_NE(fx.Feed().commandReadIndex.load(), fx.Feed().commandWriteIndex.load());
+    EXPECT_NE(fx.Feed().commands.ElementsAvailable(), 0);
     EXPECT_FALSE(PublishedViews()[0].active);
 
     // The command waited and is taken in with the first processed block.
@@ -319,7 +319,7 @@ TEST_F(RingstillChain, AnEmptyBlockStillRampsDrainsAndPublishes)
 
     PushNotchCommand(fx.Feed(), NotchCommandType::Add, 0, 1000.0f, -18.0f, 25.0f);
     Process(0);
-    EXPECT_EQ(fx.Feed().commandReadIndex.load(), fx.Feed().commandWriteIndex.load());
+    EXPECT_EQ(fx.Feed().commands.ElementsAvailable(), 0);
     EXPECT_TRUE(PublishedViews()[0].active);
     EXPECT_EQ(fx.Feed().activeNotchCount.load(), 2);
     EXPECT_EQ(fx.Feed().inputPeak.load(), 0.0f);

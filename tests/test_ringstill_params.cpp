@@ -1,3 +1,4 @@
+#include "editor/RingstillEditor.h"
 #include "effect/Ringstill.h"
 #include "framework/Timer.h"
 
@@ -184,6 +185,9 @@ TEST_F(RingstillParams, EditorOpensAt740By726AndIsNotResizedByTheHost)
     EXPECT_FALSE(fx.ConstrainEditorSize(w, h));
     EXPECT_EQ(w, 256);
     EXPECT_EQ(h, 8192);
+    // The effect knows no graphics: the binary that builds it installs the editor.
+    EXPECT_FALSE(fx.HasMakeGraphicsFunc());
+    InstallEditor(fx, fx.Feed(), {});
     EXPECT_TRUE(fx.HasMakeGraphicsFunc());
     EXPECT_TRUE(fx.HasLayoutFunc());
 }

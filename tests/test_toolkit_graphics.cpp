@@ -291,7 +291,7 @@ TEST(EditorDelegateContext, TheOpenContextReceivesParameterValuesAndStartsInStep
     ToolkitTestDelegate plugin;
     plugin.GetParam(kParamAmount)->StoreValue(80.0);
     IControl* probe = nullptr;
-    plugin.SetMakeGraphicsFunc([&] { return MakeGraphics(plugin, 400, 300); });
+    plugin.SetMakeGraphicsFunc([&] { return MakeGraphics(plugin, {}, 400, 300); });
     plugin.SetLayoutFunc([&](IGraphics& g) {
         probe = g.AttachControl(std::make_unique<ProbeControl>(IRECT(0, 0, 10, 10), kParamAmount));
         probe->StoreControlValue(0.0); // the layout may leave anything; opening corrects it

@@ -128,8 +128,7 @@ class PixelTest : public testing::Test
 protected:
     void SetUp() override
     {
-        plugin.SetGraphicsBackend(CairoGraphicsBackend());
-        plugin.SetMakeGraphicsFunc([this] { return MakeGraphics(plugin, 400, 300, 30, 1.f); });
+        plugin.SetMakeGraphicsFunc([this] { return MakeGraphics(plugin, CairoGraphicsBackend(), 400, 300, 30, 1.f); });
         plugin.SetLayoutFunc([this](IGraphics& g) { Layout(g); });
         plugin.GetParam(kParamAmount)->StoreValue(50.0);
         plugin.GetParam(kParamHold)->StoreValue(1.0);

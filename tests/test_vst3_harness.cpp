@@ -1,5 +1,7 @@
 // Drives a module binary built on our VST 3 binding (the gain fixture in tests/fixtures/vst3-gain)
 // from outside, through the host library: what a host and a conformance validator see.
+#include "RingstillVersion.h"
+#include "framework/FourCharCode.h"
 #include "tests/support/AllocCounter.h"
 #include "tests/support/ModuleHeap.h"
 #include "tests/support/Vst3TestHost.h"
@@ -228,7 +230,7 @@ TEST(Vst3ModuleConcurrency, ThreadsEnteringTakingTheFactoryAndCreatingAtOnceStay
 TEST(Vst3ClassInfo, RingstillIdentifierIsLaidOutInComOrderOnEveryPlatform)
 {
     const PClassInfo2 info = ringstill::vst3::MakeEffectClassInfo(
-        "Ringstill", ringstill::vst3::FourCharCode("Toln"), ringstill::vst3::FourCharCode("Rstl"));
+        "Ringstill", iplug::MakeFourCC("Toln"), iplug::MakeFourCC("Rstl"));
     const std::array<unsigned char, 16> expected = {0x0D, 0xE7, 0xAE, 0xF2, 0xDE, 0x00, 0x4E, 0x4F,
                                                     0x54, 0x6F, 0x6C, 0x6E, 0x52, 0x73, 0x74, 0x6C};
     EXPECT_EQ(BytesOf(info.cid), expected);
@@ -274,7 +276,7 @@ TEST(Vst3Factory, ClassInformationIsByteExactInEveryVersion)
     EXPECT_EQ(info2.classFlags, 2u);
     ExpectField(info2.subCategories, "Fx|Restoration");
     ExpectField(info2.vendor, "");
-    ExpectField(info2.version, "1.0.9");
+    ExpectField(info2.version, ringstill::kVersionText);
     ExpectField(info2.sdkVersion, "VST 3.8.1");
 
     auto factory3 = QueryOf<IPluginFactory3>(factory);
@@ -284,7 +286,7 @@ TEST(Vst3Factory, ClassInformationIsByteExactInEveryVersion)
     EXPECT_EQ(BytesOf(infoW.cid), kFixtureClassId);
     ExpectField(infoW.name, "Ringstill Test Gain");
     ExpectField(infoW.subCategories, "Fx|Restoration");
-    ExpectField(infoW.version, "1.0.9");
+    ExpectField(infoW.version, ringstill::kVersionText);
     ExpectField(infoW.sdkVersion, "VST 3.8.1");
     EXPECT_EQ(factory3->setHostContext(nullptr), kResultOk);
 }

@@ -1,5 +1,6 @@
 // The Ringstill bundle driven from outside its binary through the host library: what a VST 3 host
 // and a conformance validator see of the plug-in.
+#include "RingstillVersion.h"
 #include "tests/fixtures/vst3-tenparam/TenParamPlugin.h"
 #include "tests/support/AllocCounter.h"
 #include "tests/support/ModuleHeap.h"
@@ -174,7 +175,7 @@ TEST_F(Vst3Plugin, TheFactoryListsRingstillByteForByte)
     EXPECT_EQ(info.classFlags, 2u);
     EXPECT_STREQ(info.subCategories, "Fx|Restoration");
     EXPECT_STREQ(info.vendor, "");
-    EXPECT_STREQ(info.version, "1.0.9");
+    EXPECT_STREQ(info.version, ringstill::kVersionText);
     EXPECT_STREQ(info.sdkVersion, "VST 3.8.1");
 
     PFactoryInfo factoryInfo {};
@@ -841,7 +842,7 @@ TEST(Vst3KeyCodes, VirtualKeysFollowTheWindowsTable)
 class RecordingPlugin final : public ringstill::test::TenParamPlugin
 {
 public:
-    bool OnEditorKey(const iplug::IKeyPress& key, bool isUp) override
+    bool OnEditorKey(const igraphics::IKeyPress& key, bool isUp) override
     {
         keys.push_back(key);
         ups.push_back(isUp);
@@ -850,7 +851,7 @@ public:
     void OpenEditorWindow(void* parent) override { openedWith.push_back(parent); }
     void CloseEditorWindow() override { ++closes; }
 
-    std::vector<iplug::IKeyPress> keys;
+    std::vector<igraphics::IKeyPress> keys;
     std::vector<bool> ups;
     std::vector<void*> openedWith;
     int closes = 0;
@@ -1046,13 +1047,13 @@ TEST_F(Vst3PluginInProcess, KeysReachTheEditorTranslatedWithTheirModifiers)
     EXPECT_EQ(view->onKeyDown(0, 11, 0x1 | 0x4), kResultTrue);
     EXPECT_EQ(view->onKeyUp(u'q', 0, 0x2), kResultTrue);
     ASSERT_EQ(plug->keys.size(), 2u);
-    EXPECT_EQ(plug->keys[0].virtualKey, 37);
-    EXPECT_TRUE(plug->keys[0].shift);
-    EXPECT_TRUE(plug->keys[0].control);
-    EXPECT_FALSE(plug->keys[0].alt);
+    EXPECT_EQ(plug->keys[0].vk, 37);
+    EXPECT_TRUE(plug->keys[0].S);
+    EXPECT_TRUE(plug->keys[0].C);
+    EXPECT_FALSE(plug->keys[0].A);
     EXPECT_FALSE(plug->ups[0]);
-    EXPECT_EQ(plug->keys[1].virtualKey, 'Q');
-    EXPECT_TRUE(plug->keys[1].alt);
+    EXPECT_EQ(plug->keys[1].vk, 'Q');
+    EXPECT_TRUE(plug->keys[1].A);
     EXPECT_TRUE(plug->ups[1]);
 }
 
@@ -1066,8 +1067,8 @@ TEST_F(Vst3PluginInProcess, ReaperKeepsEveryKeyButTheSpaceBar)
     EXPECT_EQ(view->onKeyDown(0, 11, 0), kResultFalse);
     EXPECT_EQ(view->onKeyDown(0, 7, 0), kResultTrue);
     ASSERT_EQ(plug->keys.size(), 1u);
-    EXPECT_EQ(plug->keys[0].character, u' ');
-    EXPECT_EQ(plug->keys[0].virtualKey, 32);
+    EXPECT_STREQ(plug->keys[0].utf8, " ");
+    EXPECT_EQ(plug->keys[0].vk, 32);
 }
 
 // ---------------------------------------------------------------- lifetime

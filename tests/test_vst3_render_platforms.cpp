@@ -1,7 +1,7 @@
 // The raw-float render tool run as its own executable against the real plug-in bundle: the
 // feedback scenario comes out with its howl cut, parameter changes land at their time, and the
 // Windows module (run under wine) renders what the Linux module renders.
-#include "tools/ringstill-render/FeedbackScenario.h"
+#include "tools/scenario/FeedbackScenario.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +22,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using ringstill::render::kScenarioRate;
-using ringstill::render::ToneAmplitude;
+using ringstill::scenario::kScenarioRate;
+using ringstill::scenario::ToneAmplitude;
 
 constexpr double kEqualWithin = 1e-6;
 
@@ -114,7 +114,7 @@ protected:
         const RunResult made = RunTool(RINGSTILL_HOST_RENDER_TOOL, "--scenario " + Quote(scenario), dir / "scenario.log");
         ASSERT_EQ(made.exitCode, 0) << made.output;
         input = ReadFloats(scenario);
-        ASSERT_EQ(input.size(), At(ringstill::render::kScenarioSeconds));
+        ASSERT_EQ(input.size(), At(ringstill::scenario::kScenarioSeconds));
     }
 
     std::string Path(const std::string& name) const { return (dir / name).string(); }
@@ -138,8 +138,8 @@ TEST_F(Vst3HostRender, TheScenarioComesOutFrameForFrameWithTheHowlCutAndTheSpeec
 {
     const std::vector<float> output = Render(scenario, "out.f32", kChanges);
     ASSERT_EQ(output.size(), input.size());
-    const double howlIn = ToneAmplitude(input.data(), At(4.0), At(5.0), ringstill::render::kHowlHz, kScenarioRate);
-    const double howlOut = ToneAmplitude(output.data(), At(4.0), At(5.0), ringstill::render::kHowlHz, kScenarioRate);
+    const double howlIn = ToneAmplitude(input.data(), At(4.0), At(5.0), ringstill::scenario::kHowlHz, kScenarioRate);
+    const double howlOut = ToneAmplitude(output.data(), At(4.0), At(5.0), ringstill::scenario::kHowlHz, kScenarioRate);
     EXPECT_LT(howlOut, howlIn * 0.1) << "in " << howlIn << ", out " << howlOut;
     // Before the howl the speech is still there, if quieter after the denoiser.
     EXPECT_GT(Rms(output, At(0.3), At(0.9)), Rms(input, At(0.3), At(0.9)) * 0.05);
@@ -172,14 +172,14 @@ TEST_F(Vst3HostRender, InStereoAt64BitInOddBlocksTheHowlIsCutOnBothChannels)
     ASSERT_TRUE(WriteFloats(in, stereo));
     const std::vector<float> output = Render(in, "stereo-out.f32", std::string("--channels 2 --64 --block 97 ") + kChanges);
     ASSERT_EQ(output.size(), stereo.size());
-    const double howlIn = ToneAmplitude(input.data(), At(4.0), At(5.0), ringstill::render::kHowlHz, kScenarioRate);
+    const double howlIn = ToneAmplitude(input.data(), At(4.0), At(5.0), ringstill::scenario::kHowlHz, kScenarioRate);
     for (std::size_t channel = 0; channel < 2; ++channel)
     {
         std::vector<float> samples(input.size());
         for (std::size_t i = 0; i < input.size(); ++i)
             samples[i] = output[2 * i + channel];
         const double howlOut =
-            ToneAmplitude(samples.data(), At(4.0), At(5.0), ringstill::render::kHowlHz, kScenarioRate);
+            ToneAmplitude(samples.data(), At(4.0), At(5.0), ringstill::scenario::kHowlHz, kScenarioRate);
         EXPECT_LT(howlOut, howlIn * 0.1) << "channel " << channel;
         EXPECT_GT(Rms(samples, At(0.3), At(0.9)), 0.0) << "channel " << channel;
     }

@@ -5,6 +5,7 @@
 #ifdef _WIN32
 
 #include "editor/EditorTags.h"
+#include "editor/RingstillEditor.h"
 #include "editor/SpectrumControl.h"
 #include "effect/Ringstill.h"
 #include "framework/IGraphics.h"
@@ -114,7 +115,7 @@ protected:
         fx.DisconnectChannel(iplug::kInput, 1);
         fx.DisconnectChannel(iplug::kOutput, 1);
         fx.ResetDsp();
-        fx.SetGraphicsBackend(igraphics::PlatformGraphicsBackend());
+        InstallEditor(fx, fx.Feed(), igraphics::PlatformGraphicsBackend());
         Open();
     }
 
@@ -489,7 +490,7 @@ TEST_F(Win32WindowTest, TheWindowClassLivesAsLongAsTheModulesLastWindow)
     EXPECT_TRUE(IsClassRegistered());
     HostFrame secondHost;
     Ringstill second;
-    second.SetGraphicsBackend(igraphics::PlatformGraphicsBackend());
+    InstallEditor(second, second.Feed(), igraphics::PlatformGraphicsBackend());
     igraphics::IGraphics* secondUi = second.OpenEditor();
     ASSERT_NE(secondUi, nullptr);
     auto secondWindow = Win32Window::Open(*secondUi, secondHost.hwnd);
@@ -526,7 +527,7 @@ TEST_F(Win32WindowTest, OnlyWebAndMailAddressesGoToTheShell)
 TEST(Win32WindowOpen, FailsWithoutAParentWindow)
 {
     Ringstill fx;
-    fx.SetGraphicsBackend(igraphics::PlatformGraphicsBackend());
+    InstallEditor(fx, fx.Feed(), igraphics::PlatformGraphicsBackend());
     igraphics::IGraphics* ui = fx.OpenEditor();
     ASSERT_NE(ui, nullptr);
     EXPECT_EQ(Win32Window::Open(*ui, nullptr), nullptr);

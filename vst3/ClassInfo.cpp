@@ -59,7 +59,7 @@ Steinberg::PClassInfo2 MakeEffectClassInfo(const char* name, std::uint32_t maker
     info.classFlags = kEffectClassFlags;
     CopyField(info.subCategories, kEffectSubCategories);
     CopyField(info.vendor, "");
-    CopyField(info.version, kEffectVersion);
+    CopyField(info.version, kVersionText);
     CopyField(info.sdkVersion, kEffectSdkVersion);
     return info;
 }

@@ -2,6 +2,8 @@
 // Host thread only; plain records, no state.
 #pragma once
 
+#include "RingstillVersion.h"
+
 #include "pluginterfaces/base/ipluginbase.h"
 
 #include <cstdint>
@@ -13,7 +15,6 @@ inline constexpr char kVendorUrl[] = "https://www.tollent.audio/";
 inline constexpr char kVendorEmail[] = "support@tollent.audio";
 inline constexpr char kEffectCategory[] = "Audio Module Class";
 inline constexpr char kEffectSubCategories[] = "Fx|Restoration";
-inline constexpr char kEffectVersion[] = "1.0.9";
 // The SDK generation the binding is written against; the subset's headers carry an older string.
 inline constexpr char kEffectSdkVersion[] = "VST 3.8.1";
 // Simple mode supported, the only class flag we set.
@@ -23,13 +24,6 @@ inline constexpr std::uint32_t kEffectClassFlags = 2;
 // plug-in code.
 inline constexpr std::uint32_t kClassIdWord1 = 0xF2AEE70D;
 inline constexpr std::uint32_t kClassIdWord2 = 0x00DE4F4E;
-
-// Four-character code as a big-endian word: 'Toln' -> 0x546F6C6E.
-constexpr std::uint32_t FourCharCode(const char (&code)[5])
-{
-    return (std::uint32_t(std::uint8_t(code[0])) << 24) | (std::uint32_t(std::uint8_t(code[1])) << 16)
-           | (std::uint32_t(std::uint8_t(code[2])) << 8) | std::uint32_t(std::uint8_t(code[3]));
-}
 
 // Lays the four words out in COM order on every platform (word 1 little-endian, the two halves of
 // word 2 little-endian, words 3 and 4 big-endian), so a Linux and a Windows build share one

@@ -518,34 +518,12 @@ void IPlugVST3::ResizeEditorContext(int width, int height, float scale)
     ui->Resize(int(std::lround(float(width) / drawScale)), int(std::lround(float(height) / drawScale)), drawScale);
 }
 
-bool IPlugVST3::OnEditorKey(const IKeyPress& key, bool isUp)
+bool IPlugVST3::OnEditorKey(const igraphics::IKeyPress& press, bool isUp)
 {
     // Keys are for what the user sees: nothing takes them while no window shows the editor.
     igraphics::IGraphics* ui = GetUI();
     if (ui == nullptr || editorWindow == nullptr)
         return false;
-    igraphics::IKeyPress press;
-    press.vk = key.virtualKey;
-    press.S = key.shift;
-    press.C = key.control;
-    press.A = key.alt;
-    // The character as UTF-8 (one UTF-16 unit: surrogate halves carry no character alone).
-    const char32_t c = key.character;
-    int n = 0;
-    if (c >= 0x20 && c < 0x80)
-        press.utf8[n++] = char(c);
-    else if (c >= 0x80 && c < 0x800)
-    {
-        press.utf8[n++] = char(0xC0 | (c >> 6));
-        press.utf8[n++] = char(0x80 | (c & 0x3F));
-    }
-    else if (c >= 0x800 && (c < 0xD800 || c > 0xDFFF))
-    {
-        press.utf8[n++] = char(0xE0 | (c >> 12));
-        press.utf8[n++] = char(0x80 | ((c >> 6) & 0x3F));
-        press.utf8[n++] = char(0x80 | (c & 0x3F));
-    }
-    press.utf8[n] = '\0';
     // The host's key events carry no pointer position: no control is under it.
     return isUp ? ui->OnKeyUp(-1.f, -1.f, press) : ui->OnKeyDown(-1.f, -1.f, press);
 }

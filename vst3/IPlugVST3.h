@@ -13,6 +13,7 @@
 // Every interface method runs guarded (vst3/Guard.h): nothing thrown inside reaches the host.
 #pragma once
 
+#include "framework/IKeyPress.h"
 #include "framework/IPlugAPIBase.h"
 #include "vst3/EditorWindow.h"
 #include "vst3/IPlugVST3ProcessorBase.h"
@@ -29,17 +30,6 @@
 namespace iplug {
 
 class IPlugVST3View;
-
-// A key press as the editor receives it: the character, the Windows virtual-key code the framework
-// uses for keys on every platform, and the modifiers.
-struct IKeyPress
-{
-    char16_t character = 0;
-    int virtualKey = 0;
-    bool shift = false;
-    bool alt = false;
-    bool control = false;
-};
 
 // The host's track information, as last received (the effect does not use it).
 struct ChannelContextInfo
@@ -133,7 +123,7 @@ public:
     // The graphics context is to take this window size (draw scale included) and screen scale.
     virtual void ResizeEditorContext(int width, int height, float scale);
     // True when the editor handled the key.
-    virtual bool OnEditorKey(const IKeyPress& key, bool isUp);
+    virtual bool OnEditorKey(const igraphics::IKeyPress& key, bool isUp);
     // Whether the last OpenEditorWindow of the default hooks found no way to open the window.
     bool EditorWindowFailed() const { return editorWindowFailed; }
     bool HasEditorWindow() const { return editorWindow != nullptr; }

@@ -239,23 +239,19 @@ tresult IPlugVST3View::OnKey(char16 key, int16 keyCode, int16 modifiers, bool is
 {
     if (!plug.HasEditor())
         return kResultFalse;
-    IKeyPress press;
+    char16_t character = char16_t(key);
+    int virtualKey = VirtualKeyFromVst3(character, keyCode);
     if (plug.GetHost() == kHostReaper)
     {
         // Reaper wants every key but the space bar for its own shortcuts.
         if (keyCode != kVst3SpaceKey)
             return kResultFalse;
-        press.character = u' ';
-        press.virtualKey = 32;
+        character = u' ';
+        virtualKey = igraphics::kVK_SPACE;
     }
-    else
-    {
-        press.character = char16_t(key);
-        press.virtualKey = VirtualKeyFromVst3(char16_t(key), keyCode);
-    }
-    press.shift = (modifiers & kShiftModifier) != 0;
-    press.alt = (modifiers & kAltModifier) != 0;
-    press.control = (modifiers & kControlModifier) != 0;
+    const auto press = igraphics::IKeyPress::FromUtf16(character, virtualKey, (modifiers & kShiftModifier) != 0,
+                                                       (modifiers & kControlModifier) != 0,
+                                                       (modifiers & kAltModifier) != 0);
     return plug.OnEditorKey(press, isUp) ? kResultTrue : kResultFalse;
 }
 

@@ -1,4 +1,5 @@
 // The Ringstill module: its one class, and the function the factory constructs it with.
+#include "editor/RingstillEditor.h"
 #include "effect/Ringstill.h"
 #include "framework/ProcessLock.h"
 #include "graphics/PlatformBackend.h"
@@ -17,8 +18,8 @@ Steinberg::FUnknown* CreateRingstill(void* /*context*/)
     try
     {
         auto* plug = new ringstill::Ringstill(iplug::InstanceInfo {});
-        // The editor's renderer and the module's font and logo.
-        plug->SetGraphicsBackend(igraphics::PlatformGraphicsBackend());
+        // The editor, with the platform's renderer and the module's font and logo.
+        ringstill::InstallEditor(*plug, plug->Feed(), igraphics::PlatformGraphicsBackend());
         return static_cast<Steinberg::Vst::IAudioProcessor*>(plug);
     }
     catch (const std::exception&)

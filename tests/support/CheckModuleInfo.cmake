@@ -1,5 +1,5 @@
 # Parses a bundle's moduleinfo.json and checks it describes the Ringstill class as the factory
-# lists it. -DFILE=<moduleinfo.json>
+# lists it. -DFILE=<moduleinfo.json> -DVERSION=<the project's version>
 file(READ ${FILE} json)
 function(expect_json expected)
   string(JSON actual ERROR_VARIABLE error GET "${json}" ${ARGN})
@@ -12,7 +12,7 @@ function(expect_json expected)
 endfunction()
 
 expect_json("Ringstill" "Name")
-expect_json("1.0.9" "Version")
+expect_json("${VERSION}" "Version")
 expect_json("Tollent" "Factory Info" "Vendor")
 expect_json("ON" "Factory Info" "Flags" "Unicode")
 expect_json("OFF" "Factory Info" "Flags" "Classes Discardable")

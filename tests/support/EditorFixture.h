@@ -4,6 +4,7 @@
 // addresses it is asked to open, and offscreen drawing. Blocks are processed by hand
 // to apply commands and publish the views; idle ticks are called by hand.
 #include "editor/EditorTags.h"
+#include "editor/RingstillEditor.h"
 #include "effect/Ringstill.h"
 #include "framework/IGraphics.h"
 #include "framework/ITextControl.h"
@@ -35,7 +36,7 @@ class EditorTest : public testing::Test
 protected:
     void SetUp() override
     {
-        fx.SetGraphicsBackend(igraphics::CairoGraphicsBackend());
+        InstallEditor(fx, fx.Feed(), igraphics::CairoGraphicsBackend());
         Prepare(48000.0, 1);
         ASSERT_NE(OpenEditor(), nullptr);
         Process();
@@ -97,15 +98,18 @@ protected:
         fx.Feed().notchViews[static_cast<std::size_t>(slot)] = view;
         fx.Feed().viewLock.store(0);
     }
-    int Pending() const
+    int Pending() const { return fx.Feed().commands.ElementsAvailable(); }
+    // The commands waiting for the next block, oldest first.
+    std::vector<NotchCommand> Waiting() const
     {
-        return (fx.Feed().commandWriteIndex.load() - fx.Feed().commandReadIndex.load() + kCommandRingSize)
-               % kCommandRingSize;
+        std::vector<NotchCommand> waiting;
+        fx.Feed().commands.ForEachWaiting([&](const NotchCommand& c) { waiting.push_back(c); });
+        return waiting;
     }
     NotchCommand LastCommand() const
     {
-        const int w = (fx.Feed().commandWriteIndex.load() + kCommandRingSize - 1) % kCommandRingSize;
-        return fx.Feed().commandRing[static_cast<std::size_t>(w)];
+        const std::vector<NotchCommand> waiting = Waiting();
+        return waiting.empty() ? NotchCommand{} : waiting.back();
     }
     // A press and release through the context, as the window delivers them.
     void Click(float x, float y)

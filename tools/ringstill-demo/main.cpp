@@ -5,9 +5,9 @@
 // shows), the latency the effect reports, and how much of the howl is left at
 // the output over the last second, compared with the input at that latency.
 #include "effect/Ringstill.h"
+#include "tools/scenario/FeedbackScenario.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -15,74 +15,27 @@
 
 namespace {
 
-constexpr double kRate = 48000.0;
-constexpr double kSeconds = 5.0;
+using ringstill::scenario::HowlLevelDb;
+using ringstill::scenario::HowlSample;
+using ringstill::scenario::kHowlCeilingDb;
+using ringstill::scenario::kHowlHz;
+using ringstill::scenario::kHowlRiseDb;
+using ringstill::scenario::kHowlStart;
+using ringstill::scenario::kHowlStartDb;
+using ringstill::scenario::kScenarioSeed;
+using ringstill::scenario::SpeechLike;
+
+constexpr double kRate = ringstill::scenario::kScenarioRate;
+constexpr double kSeconds = ringstill::scenario::kScenarioSeconds;
 constexpr int kBlock = 128;
-constexpr double kHowlHz = 2500.0;
-constexpr double kHowlStart = 1.0;     // s
-constexpr double kHowlStartDb = -40.0; // dBFS at onset
-constexpr double kHowlRiseDb = 3.0;    // per 100 ms
-constexpr double kHowlCeilingDb = -6.0;
 constexpr int kChannels = 2;
 constexpr double kNoNoisePercent = 40.0;
 constexpr double kNoReverbPercent = 30.0;
 
-double DbToGain(double db) { return std::pow(10.0, db / 20.0); }
-
-// Voiced speech stand-in: a gliding pitch with harmonics shaped by three
-// formants, in syllables of about 4 per second, over a faint noise floor.
-std::vector<float> SpeechLike(int count, std::uint32_t seed)
+template <typename Sample>
+double ToneAmplitude(const std::vector<Sample>& x, std::size_t from, std::size_t to, double frequency)
 {
-    std::vector<float> out(static_cast<std::size_t>(count));
-    constexpr int kHarmonics = 40;
-    std::array<double, kHarmonics> phase{};
-    const double formants[3] = {600.0, 1200.0, 2600.0};
-    std::uint32_t rng = seed;
-    double pink = 0.0;
-    for (int i = 0; i < count; ++i)
-    {
-        const double t = i / kRate;
-        // Intonation: the pitch moves by about a quarter within every syllable.
-        const double f0 = 130.0 * (1.0 + 0.15 * std::sin(2.0 * M_PI * 1.3 * t) + 0.1 * std::sin(2.0 * M_PI * 4.1 * t + 1.0));
-        const double syllable = std::pow(0.5 - 0.5 * std::cos(2.0 * M_PI * 4.1 * t), 2.0);
-        double voiced = 0.0;
-        for (int h = 1; h <= kHarmonics; ++h)
-        {
-            const double f = h * f0;
-            if (f > 5000.0)
-                break;
-            double shape = 0.0;
-            for (double formant : formants)
-                shape += 1.0 / (1.0 + std::pow((f - formant) / 150.0, 2.0));
-            phase[static_cast<std::size_t>(h - 1)] += 2.0 * M_PI * f / kRate;
-            voiced += shape / h * std::sin(phase[static_cast<std::size_t>(h - 1)]);
-        }
-        rng = rng * 1664525u + 1013904223u;
-        const double white = static_cast<std::int32_t>(rng) / 2147483648.0;
-        pink = 0.98 * pink + 0.02 * white;
-        out[static_cast<std::size_t>(i)] = static_cast<float>(0.12 * syllable * voiced + 0.05 * pink + 0.002 * white);
-    }
-    return out;
-}
-
-double HowlLevelDb(double t)
-{
-    if (t < kHowlStart)
-        return -INFINITY;
-    return std::fmin(kHowlStartDb + kHowlRiseDb * (t - kHowlStart) / 0.1, kHowlCeilingDb);
-}
-
-// Amplitude of the component at frequency over samples from..to (a single-bin correlation).
-double ToneAmplitude(const std::vector<double>& x, std::size_t from, std::size_t to, double frequency)
-{
-    double re = 0.0, im = 0.0;
-    for (std::size_t i = from; i < to; ++i)
-    {
-        const double phase = 2.0 * M_PI * frequency * static_cast<double>(i) / kRate;
-        re += x[i] * std::cos(phase);
-        im += x[i] * std::sin(phase);
-    }
-    return 2.0 * std::hypot(re, im) / static_cast<double>(to - from);
+    return ringstill::scenario::ToneAmplitude(x.data(), from, to, frequency, kRate);
 }
 
 void Store(ringstill::Ringstill& fx, int index, double value)
@@ -108,13 +61,13 @@ int main()
     std::vector<double> input[kChannels];
     for (int c = 0; c < kChannels; ++c)
     {
-        const std::vector<float> speech = SpeechLike(count, 2024u + static_cast<std::uint32_t>(c));
+        const std::vector<float> speech = SpeechLike(count, kScenarioSeed + static_cast<std::uint32_t>(c));
         input[c].assign(speech.begin(), speech.end());
         for (int i = 0; i < count; ++i)
         {
             const double t = i / kRate;
             if (t >= kHowlStart)
-                input[c][static_cast<std::size_t>(i)] += DbToGain(HowlLevelDb(t)) * std::sin(2.0 * M_PI * kHowlHz * t);
+                input[c][static_cast<std::size_t>(i)] += HowlSample(t);
         }
     }
 

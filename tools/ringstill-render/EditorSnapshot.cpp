@@ -1,5 +1,6 @@
 #include "tools/ringstill-render/EditorSnapshot.h"
 
+#include "editor/RingstillEditor.h"
 #include "effect/Ringstill.h"
 #include "framework/ByteChunk.h"
 #include "framework/IGraphics.h"
@@ -36,7 +37,7 @@ EditorSnapshot::EditorSnapshot(int channels, double sampleRate, int blockSize)
         }
     }
     fx->ResetDsp();
-    fx->SetGraphicsBackend(igraphics::CairoGraphicsBackend());
+    InstallEditor(*fx, fx->Feed(), igraphics::CairoGraphicsBackend());
     fx->OpenEditor();
 }
 

@@ -6,7 +6,7 @@
 //   ringstill-render --demo [options] [OUTPUT]
 #include "tools/ringstill-render/AudioFiles.h"
 #include "tools/ringstill-render/EditorSnapshot.h"
-#include "tools/ringstill-render/FeedbackScenario.h"
+#include "tools/scenario/FeedbackScenario.h"
 #include "tools/ringstill-render/RenderSession.h"
 
 #include <sys/stat.h>
@@ -23,6 +23,7 @@
 #include <vector>
 
 using namespace ringstill::render;
+using namespace ringstill::scenario;
 
 namespace {
 

@@ -5,7 +5,7 @@
 //
 //   vst3-host-render [options] BUNDLE INPUT OUTPUT
 //   vst3-host-render --scenario OUTPUT      writes the built-in feedback scenario (mono, 48 kHz)
-#include "tools/ringstill-render/FeedbackScenario.h"
+#include "tools/scenario/FeedbackScenario.h"
 #include "tools/vst3-host/ComponentHandler.h"
 #include "tools/vst3-host/HostApplication.h"
 #include "tools/vst3-host/Module.h"
@@ -333,7 +333,7 @@ int main(int argc, char** argv)
     }
     if (!options.scenario.empty())
     {
-        if (!WriteFloats(options.scenario, ringstill::render::MakeFeedbackScenario(), error))
+        if (!WriteFloats(options.scenario, ringstill::scenario::MakeFeedbackScenario(), error))
             return Fail(error);
         return 0;
     }

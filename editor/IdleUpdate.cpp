@@ -1,7 +1,10 @@
-// The effect's side of the editor: the idle tick that keeps the status texts and the
-// selected notch's controls in step, and the "Reset" action. UI thread only.
+// The idle tick that keeps the status texts and the selected notch's controls in step with the
+// feed, and the "Reset" action. UI thread only.
 #include "editor/EditorTags.h"
-#include "effect/Ringstill.h"
+#include "editor/NotchSliders.h"
+#include "editor/RingstillEditor.h"
+#include "effect/NotchBank.h"
+#include "effect/RingstillParams.h"
 #include "framework/IGraphics.h"
 #include "framework/ITextControl.h"
 
@@ -39,20 +42,16 @@ void ShowSlider(igraphics::IGraphics& ui, int tag, bool on, double value)
 } // namespace
 
 // UI thread.
-void Ringstill::IdleUpdate()
+void UpdateEditor(igraphics::IGraphics& ui, EditorFeed& feed)
 {
-    igraphics::IGraphics* ui = GetUI();
-    if (ui == nullptr)
-        return;
-
     for (int tag : {kSpectrumTag, kBankTag, kInputMeterTag, kOutputMeterTag})
-        MarkTag(*ui, tag);
+        MarkTag(ui, tag);
 
     char text[32];
     std::snprintf(text, sizeof text, "Active filters: %d", static_cast<int>(feed.activeNotchCount.load()));
-    SetTagText(*ui, kActiveCountTag, text);
+    SetTagText(ui, kActiveCountTag, text);
 
-    if (igraphics::IControl* about = ui->GetControlWithTag(kAboutTag); about != nullptr && !about->IsHidden())
+    if (igraphics::IControl* about = ui.GetControlWithTag(kAboutTag); about != nullptr && !about->IsHidden())
         about->MarkDirty(false);
 
     const std::int32_t selected = feed.selectedNotch.load();
@@ -61,15 +60,15 @@ void Ringstill::IdleUpdate()
         feed.shownSelection.exchange(selected);
         const NotchView view = selected < 0 ? NotchView{} : ReadSelectedView(feed, selected);
         const bool on = view.active != 0;
-        ShowSlider(*ui, kReduceTag, on, static_cast<double>((view.targetDepth + 40.0f) / 40.0f));
-        ShowSlider(*ui, kFrequencyTag, on, std::log(static_cast<double>(view.frequency) / 20.0) / std::log(1000.0));
-        ShowSlider(*ui, kBandwidthTag, on, std::log(2.0 * static_cast<double>(view.q)) / std::log(120.0));
+        ShowSlider(ui, kReduceTag, on, notchslider::PositionOfDepth(view.targetDepth));
+        ShowSlider(ui, kFrequencyTag, on, notchslider::PositionOfFrequency(view.frequency));
+        ShowSlider(ui, kBandwidthTag, on, notchslider::PositionOfQ(view.q));
         if (on)
             std::snprintf(text, sizeof text, "Filter %d%s", static_cast<int>(selected) + 1,
                           view.manual != 0 ? "  (manual)" : "  (auto)");
         else
             std::snprintf(text, sizeof text, "Filter: none selected");
-        SetTagText(*ui, kFilterTextTag, text);
+        SetTagText(ui, kFilterTextTag, text);
     }
 
     const std::int32_t current = feed.selectedNotch.load();
@@ -79,32 +78,32 @@ void Ringstill::IdleUpdate()
         std::snprintf(text, sizeof text, "%.1f dB", static_cast<double>(view.targetDepth));
     else
         std::snprintf(text, sizeof text, "--");
-    SetTagText(*ui, kReduceValueTag, text);
+    SetTagText(ui, kReduceValueTag, text);
     if (on && view.frequency >= 1000.0f)
         std::snprintf(text, sizeof text, "%.2f kHz", static_cast<double>(view.frequency / 1000.0f));
     else if (on)
         std::snprintf(text, sizeof text, "%.0f Hz", static_cast<double>(view.frequency));
     else
         std::snprintf(text, sizeof text, "--");
-    SetTagText(*ui, kFrequencyValueTag, text);
+    SetTagText(ui, kFrequencyValueTag, text);
     if (on)
         std::snprintf(text, sizeof text, "%.1f Q", static_cast<double>(view.q));
     else
         std::snprintf(text, sizeof text, "--");
-    SetTagText(*ui, kBandwidthValueTag, text);
+    SetTagText(ui, kBandwidthValueTag, text);
 }
 
 // UI thread.
-void Ringstill::RestoreDefaultsAndClear()
+void RestoreDefaultsAndClear(iplug::IGEditorDelegate& plugin, EditorFeed& feed)
 {
-    igraphics::IGraphics* ui = GetUI();
+    igraphics::IGraphics* ui = plugin.GetUI();
     for (int i = 0; i < kNumParams; ++i)
     {
-        iplug::IParam* param = GetParam(i);
+        iplug::IParam* param = plugin.GetParam(i);
         param->StoreValue(param->GetDefault());
         if (ui != nullptr)
             ui->SendParamToEditor(i, param->CurrentNormalised(), true);
-        ParamChangedForEditor(i, iplug::ParamSource::Delegate);
+        plugin.ParamChangedForEditor(i, iplug::ParamSource::Delegate);
     }
     for (int slot = 0; slot < kMaxNotches; ++slot)
         PushNotchCommand(feed, NotchCommandType::Remove, slot);

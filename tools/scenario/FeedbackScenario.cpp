@@ -1,23 +1,23 @@
-#include "tools/ringstill-render/FeedbackScenario.h"
+#include "tools/scenario/FeedbackScenario.h"
 
 #include <array>
 #include <cmath>
 #include <cstdint>
 
-namespace ringstill::render {
+namespace ringstill::scenario {
 namespace {
 
 double DbToGain(double db) { return std::pow(10.0, db / 20.0); }
 
-// Voiced speech stand-in: a gliding pitch with harmonics shaped by three formants, in syllables
-// of about 4 per second, over a faint noise floor.
-std::vector<float> SpeechLike(int count)
+} // namespace
+
+std::vector<float> SpeechLike(int count, std::uint32_t seed)
 {
     std::vector<float> out(static_cast<std::size_t>(count));
     constexpr int kHarmonics = 40;
     std::array<double, kHarmonics> phase {};
     const double formants[3] = {600.0, 1200.0, 2600.0};
-    std::uint32_t rng = 2024u;
+    std::uint32_t rng = seed;
     double pink = 0.0;
     for (int i = 0; i < count; ++i)
     {
@@ -45,13 +45,18 @@ std::vector<float> SpeechLike(int count)
     return out;
 }
 
-} // namespace
-
 double HowlLevelDb(double t)
 {
     if (t < kHowlStart)
         return -INFINITY;
     return std::fmin(kHowlStartDb + kHowlRiseDb * (t - kHowlStart) / 0.1, kHowlCeilingDb);
+}
+
+double HowlSample(double t)
+{
+    if (t < kHowlStart)
+        return 0.0;
+    return DbToGain(HowlLevelDb(t)) * std::sin(2.0 * M_PI * kHowlHz * t);
 }
 
 std::vector<float> MakeFeedbackScenario()
@@ -62,24 +67,9 @@ std::vector<float> MakeFeedbackScenario()
     {
         const double t = i / kScenarioRate;
         if (t >= kHowlStart)
-            signal[std::size_t(i)] += float(DbToGain(HowlLevelDb(t)) * std::sin(2.0 * M_PI * kHowlHz * t));
+            signal[std::size_t(i)] += float(HowlSample(t));
     }
     return signal;
 }
 
-double ToneAmplitude(const float* samples, std::size_t from, std::size_t to, double frequency, double rate)
-{
-    if (to <= from)
-        return 0.0;
-    double re = 0.0;
-    double im = 0.0;
-    for (std::size_t i = from; i < to; ++i)
-    {
-        const double phase = 2.0 * M_PI * frequency * double(i) / rate;
-        re += samples[i] * std::cos(phase);
-        im += samples[i] * std::sin(phase);
-    }
-    return 2.0 * std::hypot(re, im) / double(to - from);
-}
-
-} // namespace ringstill::render
+} // namespace ringstill::scenario
