@@ -19,7 +19,6 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -310,7 +309,6 @@ TEST_P(Vst3AllocationFailure, LeavesThePlugInUsable)
         {
             EXPECT_EQ(result, call.success) << "nothing failed";
             RecordProperty("allocations", int(k));
-            std::printf("%s: %ld allocations\n", call.name, k);
             break;
         }
         ++failures;
