@@ -253,6 +253,21 @@ TEST_P(Vst3SmallMaximumBlock, WorksAsAMaximumOf1024)
 
 INSTANTIATE_TEST_SUITE_P(ZeroAndBelow, Vst3SmallMaximumBlock, ::testing::Values(0, -1, INT_MIN));
 
+TEST_F(Vst3Reliability, AfterAResetTheLatencyReadsZeroUntilTheFirstBlock)
+{
+    const uint32 both = NoNoiseLatency(48000.0) + uint32(kNoReverbLatency);
+    ProcessBuffers buffers(kSample32, {2}, {2}, 256);
+    ASSERT_EQ(instance->StartProcessing(kSample32, 48000.0, 256), kResultOk);
+    ASSERT_EQ(Block(*instance, buffers, 256, 0.5, 0.5), kResultOk);
+    EXPECT_EQ(Processor().getLatencySamples(), both);
+    ASSERT_EQ(Processor().setProcessing(false), kResultOk);
+    EXPECT_EQ(Processor().getLatencySamples(), 0u);
+    ASSERT_EQ(Processor().setProcessing(true), kResultOk);
+    EXPECT_EQ(Processor().getLatencySamples(), 0u);
+    ASSERT_EQ(Block(*instance, buffers, 256, 0.5, 0.5), kResultOk);
+    EXPECT_EQ(Processor().getLatencySamples(), both);
+}
+
 // ---------------------------------------------------------------- nothing thrown reaches the host
 
 // What a failing call works on, made before it is armed: every allocation during the armed call

@@ -550,7 +550,8 @@ tresult IPlugVST3::setProcessorState(IBStream* state)
         return kInvalidArgument;
     ByteChunk chunk;
     const bool tolerant = GetHost() == kHostWaveLab;
-    char piece[kStateReadPiece];
+    // Zeroed: a stream that tells of more bytes than it gave leaves no undefined bytes behind.
+    char piece[kStateReadPiece] = {};
     while (chunk.Size() < kMaxStateBytes)
     {
         int32 got = 0;
