@@ -9,6 +9,9 @@
 #include "framework/Timer.h"
 #include "tools/vst3-host/Streams.h"
 #include "tools/vst3-host/Text.h"
+#ifndef _WIN32
+#include "tools/vst3-host/HostFrame.h"
+#endif
 
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/vst/ivstchannelcontextinfo.h"
@@ -666,6 +669,88 @@ TEST_F(Vst3Reliability, NoHostCallComesFromTheAudioThreadAndTheLatencyIsThereAtO
         EXPECT_EQ(call.flags, kLatencyChanged);
     }
 }
+
+TEST_F(Vst3Reliability, ArdourHearsOfALatencyChangeFromTheThreadThatMadeItOnLinux)
+{
+    IPtr<HostApplication> ardour = owned(new HostApplication("Ardour"));
+    std::unique_ptr<PluginInstance> plugin = ringstill::test::NewInitialisedInstance(module, ardour, handler);
+    ASSERT_NE(plugin, nullptr);
+    ProcessBuffers buffers(kSample32, {2}, {2}, 256);
+    ASSERT_EQ(plugin->StartProcessing(kSample32, 48000.0, 256), kResultOk);
+    handler->Clear();
+    ASSERT_EQ(Block(*plugin, buffers, 256, 0.5, 0.0), kResultOk);
+    EXPECT_EQ(plugin->Processor()->getLatencySamples(), NoNoiseLatency(48000.0));
+#ifdef _WIN32
+    // Windows' idle timer reaches every host on its UI thread.
+    EXPECT_EQ(handler->Count(HandlerCall::kRestartComponent), 0u);
+#else
+    // Ardour offers its run loop to an open editor only, and relies on hearing it from process.
+    const std::vector<HandlerCall> calls = handler->Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].flags, kLatencyChanged);
+    EXPECT_TRUE(calls[0].duringProcess);
+#endif
+}
+
+#ifndef _WIN32
+// A Linux host that offers its run loop beside its component handler, not only to the editor.
+class RunLoopHandler final : public IComponentHandler
+{
+public:
+    explicit RunLoopHandler(IPtr<HostFrame> frame) : frame(std::move(frame)) {}
+
+    tresult PLUGIN_API beginEdit(ParamID) override { return kResultOk; }
+    tresult PLUGIN_API performEdit(ParamID, ParamValue) override { return kResultOk; }
+    tresult PLUGIN_API endEdit(ParamID) override { return kResultOk; }
+    tresult PLUGIN_API restartComponent(int32 flags) override
+    {
+        restarts.push_back({flags, std::this_thread::get_id(), ProcessScope::Active()});
+        return kResultOk;
+    }
+    tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override
+    {
+        if (FUnknownPrivate::iidEqual(iid, Linux::IRunLoop::iid))
+            return frame->queryInterface(iid, obj);
+        QUERY_INTERFACE(iid, obj, FUnknown::iid, IComponentHandler)
+        QUERY_INTERFACE(iid, obj, IComponentHandler::iid, IComponentHandler)
+        *obj = nullptr;
+        return kNoInterface;
+    }
+    uint32 PLUGIN_API addRef() override { return 1; }
+    uint32 PLUGIN_API release() override { return 1; }
+
+    struct Restart
+    {
+        int32 flags;
+        std::thread::id thread;
+        bool duringProcess;
+    };
+    std::vector<Restart> restarts;
+
+private:
+    IPtr<HostFrame> frame;
+};
+
+TEST_F(Vst3Reliability, AHostsRunLoopBesideTheHandlerTicksWithTheEditorClosed)
+{
+    IPtr<HostFrame> frame = owned(new HostFrame());
+    RunLoopHandler runLoopHandler(frame);
+    ASSERT_EQ(instance->Controller()->setComponentHandler(&runLoopHandler), kResultTrue);
+    EXPECT_EQ(frame->TimerCount(), 1u) << "the idle ticks on the host's run loop";
+    ProcessBuffers buffers(kSample32, {2}, {2}, 256);
+    ASSERT_EQ(instance->StartProcessing(kSample32, 48000.0, 256), kResultOk);
+    std::thread([&] { Block(*instance, buffers, 256, 0.5, 0.0); }).join();
+    EXPECT_TRUE(runLoopHandler.restarts.empty());
+    frame->RunFor(std::chrono::milliseconds(100));
+    ASSERT_EQ(runLoopHandler.restarts.size(), 1u);
+    EXPECT_EQ(runLoopHandler.restarts[0].flags, kLatencyChanged);
+    EXPECT_EQ(runLoopHandler.restarts[0].thread, std::this_thread::get_id());
+    EXPECT_FALSE(runLoopHandler.restarts[0].duringProcess);
+    // A handler without a run loop, and then none: the ticks leave the host's loop.
+    ASSERT_EQ(instance->Controller()->setComponentHandler(handler), kResultTrue);
+    EXPECT_EQ(frame->TimerCount(), 0u);
+}
+#endif
 
 // The binding built into this test, so the idle timer can be pumped by hand on every platform.
 class AnnouncingPlugin final : public ringstill::test::TenParamPlugin

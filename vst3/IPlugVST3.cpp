@@ -61,7 +61,7 @@ void ReadAttributeInt(IAttributeList& list, IAttributeList::AttrID key, std::int
 
 IPlugVST3::IPlugVST3(const PluginConfig& config) : IPlugAPIBase(config), IPlugVST3ProcessorBase(config) {}
 
-IPlugVST3::~IPlugVST3() = default;
+IPlugVST3::~IPlugVST3() { hostRunLoopTicks.reset(); }
 
 tresult PLUGIN_API IPlugVST3::initialize(FUnknown* context)
 {
@@ -77,6 +77,7 @@ tresult PLUGIN_API IPlugVST3::initialize(FUnknown* context)
             RegisterParametersAndUnits();
             IdentifyHostFrom(context);
             ParamsReset(ParamSource::Reset);
+            TickOnHostRunLoop();
             return kResultOk;
         },
         // Half-built: back to uninitialised, so the host may try again.
@@ -84,6 +85,30 @@ tresult PLUGIN_API IPlugVST3::initialize(FUnknown* context)
             if (contextTaken)
                 SingleComponentEffect::terminate();
         });
+}
+
+tresult PLUGIN_API IPlugVST3::terminate()
+{
+    GuardedCall([&] { hostRunLoopTicks.reset(); });
+    return SingleComponentEffect::terminate();
+}
+
+tresult PLUGIN_API IPlugVST3::setComponentHandler(IComponentHandler* handler)
+{
+    return Guarded(kInternalError, [&]() -> tresult {
+        const tresult result = SingleComponentEffect::setComponentHandler(handler);
+        TickOnHostRunLoop();
+        return result;
+    });
+}
+
+// UI thread. The component handler's run loop first, else the host context's.
+void IPlugVST3::TickOnHostRunLoop()
+{
+    hostRunLoopTicks.reset();
+    hostRunLoopTicks = TickIdleTimersOnHostRunLoop(componentHandler);
+    if (hostRunLoopTicks == nullptr)
+        hostRunLoopTicks = TickIdleTimersOnHostRunLoop(hostContext);
 }
 
 void IPlugVST3::CreateDefaultBuses()
@@ -302,14 +327,33 @@ uint32 PLUGIN_API IPlugVST3::getTailSamples()
     return tail == IPlugProcessor::kInfiniteTail ? Steinberg::Vst::kInfiniteTail : uint32(std::max(tail, 0));
 }
 
-// Audio or setup thread: never calls the host.
+// Audio or setup thread: calls the host only where it must (HostHearsLatencyAtOnce).
 void IPlugVST3::ChangeLatency(int samples)
 {
     const int before = GetLatency();
     IPlugVST3ProcessorBase::ChangeLatency(samples);
     // Only a real change: a restart for nothing invites hosts that re-activate on it to loop.
-    if (GetLatency() != before)
-        latencyRestartPending.store(true, std::memory_order_release);
+    if (GetLatency() == before)
+        return;
+    if (HostHearsLatencyAtOnce())
+    {
+        if (componentHandler != nullptr)
+            componentHandler->restartComponent(kLatencyChanged);
+        return;
+    }
+    latencyRestartPending.store(true, std::memory_order_release);
+}
+
+bool IPlugVST3::HostHearsLatencyAtOnce() const
+{
+#if SMTG_OS_WINDOWS
+    return false;
+#else
+    // Ardour and Mixbus on Linux offer their run loop to an open editor only, so with the editor
+    // closed no idle tick would ever tell them; they take restartComponent from their process
+    // thread by design, and rely on it for their latency compensation.
+    return GetHost() == kHostArdour || GetHost() == kHostMixbus;
+#endif
 }
 
 // UI thread.

@@ -16,6 +16,7 @@
 #include "framework/IKeyPress.h"
 #include "framework/IPlugAPIBase.h"
 #include "vst3/EditorWindow.h"
+#include "vst3/HostRunLoop.h"
 #include "vst3/IPlugVST3ProcessorBase.h"
 #include "vst3/SingleComponentEffect.h"
 
@@ -58,6 +59,7 @@ public:
 
     // --- IPluginBase: buses, parameters, units, host identification.
     Steinberg::tresult PLUGIN_API initialize(Steinberg::FUnknown* context) override;
+    Steinberg::tresult PLUGIN_API terminate() override;
 
     // --- IAudioProcessor
     Steinberg::tresult PLUGIN_API setBusArrangements(Steinberg::Vst::SpeakerArrangement* inputs,
@@ -74,6 +76,8 @@ public:
     Steinberg::uint32 PLUGIN_API getTailSamples() override;
 
     // --- IEditController
+    // The handler, and on Linux its run loop (or the host context's) for the idle ticks.
+    Steinberg::tresult PLUGIN_API setComponentHandler(Steinberg::Vst::IComponentHandler* handler) override;
     Steinberg::tresult PLUGIN_API setParamNormalized(Steinberg::Vst::ParamID id,
                                                      Steinberg::Vst::ParamValue value) override;
     Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
@@ -114,6 +118,8 @@ public:
     void ChangeLatency(int samples) override;
     // UI thread, idle tick: restartComponent for a latency that changed since the last tick.
     void DeliverHostNotifications() override;
+    // Whether this host is told of a new latency by the thread that changed it, not by the tick.
+    bool HostHearsLatencyAtOnce() const;
 
     // --- Editor window hooks, UI thread. By default they put the graphics context into the host's
     // window through the platform's editor window (OpenEditorWindow in vst3/EditorWindow.h).
@@ -160,6 +166,7 @@ private:
     Steinberg::tresult ReadChannelContext(Steinberg::Vst::IAttributeList* list);
     void CreateBuses(int inputLayout, int outputLayout);
     void CreateDefaultBuses();
+    void TickOnHostRunLoop();
     // Setup thread: ResetDsp with process kept off the DSP until it has completed.
     void ResetDspGuarded();
     void RegisterParametersAndUnits();
@@ -178,6 +185,8 @@ private:
     ChannelContextInfo channelContext;
     // Set by the thread that changed the latency, taken by the idle tick.
     std::atomic<bool> latencyRestartPending {false};
+    // Linux: the idle timers ticking on the host's run loop with the editor closed.
+    std::unique_ptr<HostRunLoopTicks> hostRunLoopTicks;
 };
 
 } // namespace iplug
