@@ -82,6 +82,7 @@ tresult PLUGIN_API IPlugVST3::initialize(FUnknown* context)
         },
         // Half-built: back to uninitialised, so the host may try again.
         [&] {
+            hostRunLoopTicks.reset();
             if (contextTaken)
                 SingleComponentEffect::terminate();
         });
