@@ -274,9 +274,12 @@ void SpectrumControl::DrawSpectrum(igraphics::IGraphicsRenderer& g) const
 void SpectrumControl::DrawResponse(igraphics::IGraphicsRenderer& g)
 {
     const float L = mRECT.left;
-    const bool same = responseRect == mRECT && responseRate == sampleRate && SameResponses(responseViews, viewCopy);
+    const bool same = responseValid && responseRect == mRECT && responseRate == sampleRate &&
+                      SameResponses(responseViews, viewCopy);
     if (!same)
     {
+        responseValid = false; // until the points and what they were made from are all in
+
         const float pw = PlotWidth();
         const float top = TopFrequency();
         responseY.clear();
@@ -293,6 +296,7 @@ void SpectrumControl::DrawResponse(igraphics::IGraphicsRenderer& g)
         responseRect = mRECT;
         responseRate = sampleRate;
         responseViews = viewCopy;
+        responseValid = true;
     }
     DrawThroughLayer(g, mRECT, responseLayer, same, [&] {
         g.PathClear();

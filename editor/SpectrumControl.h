@@ -61,6 +61,7 @@ private:
     std::vector<NotchView> responseViews;
     igraphics::IRECT responseRect;
     double responseRate = 0.0;
+    bool responseValid = false;
 };
 
 // Response in dB at f of the peaking cut at f0 with Q and depth, at sample rate fs.

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 namespace igraphics {
 
@@ -20,16 +21,12 @@ namespace {
 class CairoLayer final : public ILayer
 {
 public:
-    CairoLayer(cairo_surface_t* s, int px, int py, float sc)
-        : surface(s), x(px), y(py), width(cairo_image_surface_get_width(s)),
-          height(cairo_image_surface_get_height(s)), scale(sc)
-    {
-    }
+    CairoLayer(int px, int py, int w, int h, float sc) : x(px), y(py), width(w), height(h), scale(sc) {}
     ~CairoLayer() override { cairo_surface_destroy(surface); }
     CairoLayer(const CairoLayer&) = delete;
     CairoLayer& operator=(const CairoLayer&) = delete;
 
-    cairo_surface_t* surface;
+    cairo_surface_t* surface = nullptr;
     int x, y; // where its top left pixel sits on the target
     int width, height;
     float scale;
@@ -74,23 +71,25 @@ bool CairoRenderer::StartLayer(const IRECT& rect)
     if (!WholePixel(rect.left * s, left) || !WholePixel(rect.top * s, top) || !WholePixel(rect.right * s, right) ||
         !WholePixel(rect.bottom * s, bottom) || right <= left || bottom <= top)
         return false;
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(right - left),
-                                                          static_cast<int>(bottom - top));
-    cairo_t* cr = cairo_create(surface);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS || cairo_status(cr) != CAIRO_STATUS_SUCCESS)
+    // Made first, so that nothing is left behind when it cannot be.
+    auto layer = std::make_unique<CairoLayer>(static_cast<int>(left), static_cast<int>(top),
+                                              static_cast<int>(right - left), static_cast<int>(bottom - top),
+                                              mFrameScale);
+    layer->surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, layer->width, layer->height);
+    cairo_t* cr = cairo_create(layer->surface);
+    if (cairo_surface_status(layer->surface) != CAIRO_STATUS_SUCCESS || cairo_status(cr) != CAIRO_STATUS_SUCCESS)
     {
         cairo_destroy(cr);
-        cairo_surface_destroy(surface);
         return false;
     }
     // Marked as drawn on, so cairo composites onto it as onto the target rather than taking a
     // shortcut for a clear surface.
-    cairo_surface_mark_dirty(surface);
+    cairo_surface_mark_dirty(layer->surface);
     cairo_translate(cr, -static_cast<double>(left), -static_cast<double>(top));
     cairo_scale(cr, s, s);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
     cairo_set_font_options(cr, mFontOptions);
-    mLayer = std::make_unique<CairoLayer>(surface, static_cast<int>(left), static_cast<int>(top), mFrameScale);
+    mLayer = std::move(layer);
     mFrameCr = mCr;
     mFrameClipDepth = mClipDepth;
     mCr = cr;
