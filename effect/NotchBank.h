@@ -57,6 +57,7 @@ struct NotchBank
     float trimDb = 0.0f;
     float widthScale = 1.0f;
     bool hold = false;
+    AutoCatchMode autoCatch = kDefaultAutoCatchMode;
 
     std::vector<float> analysisBuffer; // N
     std::vector<float> window;         // N
