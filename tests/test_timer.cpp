@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -20,14 +21,7 @@
 using namespace iplug;
 using namespace std::chrono_literals;
 
-// The due-time behaviour belongs to the run-loop driven timers; Windows timers are
-// ticked by the system and are exercised under wine.
-#ifndef _WIN32
-
 namespace {
-
-// Far enough ahead that every live timer is due.
-TimerClock::time_point Later(std::chrono::milliseconds ahead = 1000ms) { return TimerClock::now() + ahead; }
 
 PluginConfig IdleConfig()
 {
@@ -38,14 +32,52 @@ PluginConfig IdleConfig()
     return c;
 }
 
+// A plug-in with an editor, its idle timer started: records what each tick delivers, -1 for
+// an idle update and the note number of each message forwarded to the editor.
 class IdlePlugin : public IPlugAPIBase
 {
 public:
     IdlePlugin() : IPlugAPIBase(IdleConfig()) { StartIdleTimer(); }
     void IdleUpdate() override { events.push_back(-1); }
     void SendMidiMsgToEditor(const MidiMessage& m) override { events.push_back(m.data1); }
+    int IdleUpdates() const { return static_cast<int>(std::count(events.begin(), events.end(), -1)); }
     std::vector<int> events;
 };
+
+// A timer whose first tick destroys it and creates another timer in its place.
+struct SelfReplacingTimer
+{
+    SelfReplacingTimer(int periodMs, int replacementPeriodMs) : replacementPeriodMs(replacementPeriodMs)
+    {
+        self = Timer::Create([this] { ReplaceItself(); }, periodMs);
+    }
+    SelfReplacingTimer(const SelfReplacingTimer&) = delete;
+    SelfReplacingTimer& operator=(const SelfReplacingTimer&) = delete;
+
+    void ReplaceItself()
+    {
+        ++selfTicks;
+        self.reset();
+        created = Timer::Create([this] { ++createdTicks; }, replacementPeriodMs);
+    }
+
+    const int replacementPeriodMs;
+    std::unique_ptr<Timer> self;
+    std::unique_ptr<Timer> created;
+    int selfTicks = 0;
+    int createdTicks = 0;
+};
+
+} // namespace
+
+// The due-time behaviour belongs to the run-loop driven timers; Windows timers are
+// ticked by the system and are exercised under wine.
+#ifndef _WIN32
+
+namespace {
+
+// Far enough ahead that every live timer is due.
+TimerClock::time_point Later(std::chrono::milliseconds ahead = 1000ms) { return TimerClock::now() + ahead; }
 
 } // namespace
 
@@ -93,22 +125,13 @@ TEST(Timer, AStoppedOrDestroyedTimerNeverTicksAgain)
 
 TEST(Timer, ACallbackMayDestroyItsOwnTimerAndCreateAnother)
 {
-    std::unique_ptr<Timer> self;
-    std::unique_ptr<Timer> created;
-    int selfTicks = 0, createdTicks = 0;
-    self = Timer::Create(
-        [&] {
-            ++selfTicks;
-            self.reset();
-            created = Timer::Create([&] { ++createdTicks; }, 500);
-        },
-        20);
+    SelfReplacingTimer t(20, 500);
     EXPECT_EQ(PumpTimers(Later(25ms)), 1) << "a timer created during a pump waits for its period";
-    EXPECT_EQ(selfTicks, 1);
-    EXPECT_EQ(self, nullptr);
+    EXPECT_EQ(t.selfTicks, 1);
+    EXPECT_EQ(t.self, nullptr);
     PumpTimers(Later(2000ms));
-    EXPECT_EQ(selfTicks, 1);
-    EXPECT_EQ(createdTicks, 1);
+    EXPECT_EQ(t.selfTicks, 1);
+    EXPECT_EQ(t.createdTicks, 1);
 }
 
 TEST(Timer, EveryDueTimerRunsInOnePump)
@@ -247,23 +270,6 @@ int PumpFor(std::chrono::milliseconds span)
     return messages;
 }
 
-PluginConfig IdleConfig()
-{
-    PluginConfig c;
-    c.nParams = 1;
-    c.nPresets = 1;
-    c.hasEditor = true;
-    return c;
-}
-
-class IdlePlugin : public IPlugAPIBase
-{
-public:
-    IdlePlugin() : IPlugAPIBase(IdleConfig()) { StartIdleTimer(); }
-    void IdleUpdate() override { ++idleUpdates; }
-    int idleUpdates = 0;
-};
-
 } // namespace
 
 TEST(Timer, TicksRepeatedlyOnTheThreadThatCreatedIt)
@@ -301,19 +307,10 @@ TEST(Timer, AStoppedOrDestroyedTimerNeverTicksAgain)
 
 TEST(Timer, ACallbackMayDestroyItsOwnTimerAndCreateAnother)
 {
-    std::unique_ptr<Timer> self;
-    std::unique_ptr<Timer> created;
-    int selfTicks = 0, createdTicks = 0;
-    self = Timer::Create(
-        [&] {
-            ++selfTicks;
-            self.reset();
-            created = Timer::Create([&] { ++createdTicks; }, 5);
-        },
-        5);
-    ASSERT_TRUE(PumpUntil([&] { return createdTicks >= 2; }));
-    EXPECT_EQ(selfTicks, 1);
-    EXPECT_EQ(self, nullptr);
+    SelfReplacingTimer t(5, 5);
+    ASSERT_TRUE(PumpUntil([&] { return t.createdTicks >= 2; }));
+    EXPECT_EQ(t.selfTicks, 1);
+    EXPECT_EQ(t.self, nullptr);
 }
 
 // Hosts destroy plug-ins, and so their timers, on threads other than the UI thread.
@@ -334,7 +331,7 @@ TEST(IdleTimer, TicksThePluginsIdleUpdateThroughTheMessageLoop)
     IdlePlugin plugin;
     ASSERT_NE(plugin.GetTimer(), nullptr);
     EXPECT_EQ(plugin.GetTimer()->PeriodMs(), kIdleTimerMs);
-    EXPECT_TRUE(PumpUntil([&] { return plugin.idleUpdates >= 2; }));
+    EXPECT_TRUE(PumpUntil([&] { return plugin.IdleUpdates() >= 2; }));
 }
 
 // Several UI threads, each with its own message loop, create and destroy timers while their

@@ -12,13 +12,12 @@
 #include "framework/IVSwitchControl.h"
 #include "graphics/CairoBackend.h"
 #include "graphics/OffscreenSnapshot.h"
+#include "tests/support/Pixels.h"
 #include "tests/support/ToolkitTestDelegate.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -35,29 +34,6 @@ constexpr IColor kTrack{255, 70, 78, 92};
 constexpr IColor kSwitchBG{255, 40, 46, 58};
 constexpr IColor kWhite{255, 255, 255, 255};
 constexpr IColor kTextColor{255, 220, 224, 230};
-
-std::string OutputPath(const char* name)
-{
-    std::string path(RINGSTILL_TEST_OUTPUT_DIR);
-    path.append("/").append(name);
-    return path;
-}
-
-bool Near(const IColor& a, const IColor& b, int tolerance = 2)
-{
-    return std::abs(a.a - b.a) <= tolerance && std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance
-        && std::abs(a.b - b.b) <= tolerance;
-}
-
-testing::AssertionResult PixelIs(const CairoRenderer& r, int x, int y, const IColor& want, int tolerance = 2)
-{
-    const IColor got = r.ReadPixel(x, y);
-    if (Near(got, want, tolerance))
-        return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is (" << got.a << ", " << got.r << ", "
-                                       << got.g << ", " << got.b << "), expected (" << want.a << ", " << want.r
-                                       << ", " << want.g << ", " << want.b << ")";
-}
 
 int PixelsDifferentFrom(const CairoRenderer& r, const IRECT& area, const IColor& colour)
 {
@@ -223,7 +199,7 @@ TEST_F(PixelTest, TheEditorDrawsEveryControlInItsColours)
     EXPECT_GT(PixelsDifferentFrom(target, IRECT(10, 140, 135, 240), kBackground), 1000) << "the logo";
     EXPECT_GT(PixelsDifferentFrom(target, IRECT(381, 281, 399, 299), kBackground), 20) << "the corner resizer";
     EXPECT_TRUE(PixelIs(target, 384, 284, kBackground)) << "its triangle leaves the upper left empty";
-    EXPECT_FALSE(Near(target.ReadPixel(397, 297), kBackground)) << "and fills the corner";
+    EXPECT_FALSE(Near(target.ReadPixel(397, 297), kBackground, 2)) << "and fills the corner";
 }
 
 TEST_F(PixelTest, AHiddenBackgroundStillDraws)

@@ -72,6 +72,7 @@ std::shared_ptr<Module> LoadFixture(const std::string& path = RINGSTILL_TEST_BUN
     return module;
 }
 
+using ringstill::test::FactoryEntryOf;
 using ringstill::test::QueryOf;
 
 class Vst3Harness : public ::testing::Test
@@ -137,8 +138,7 @@ TEST(Vst3Module, RepeatedFactoryCallsReturnTheSameFactory)
 {
     auto module = LoadFixture();
     ASSERT_NE(module, nullptr);
-    using GetFactory = IPluginFactory* (PLUGIN_API*)();
-    auto getFactory = reinterpret_cast<GetFactory>(module->Symbol("GetPluginFactory"));
+    const auto getFactory = FactoryEntryOf(*module);
     ASSERT_NE(getFactory, nullptr);
     IPluginFactory* again = getFactory();
     EXPECT_EQ(again, module->Factory());
@@ -150,8 +150,7 @@ TEST(Vst3Module, AFactoryReleasedByEveryHolderIsBuiltAfreshOnTheNextCall)
 {
     auto module = LoadFixture();
     ASSERT_NE(module, nullptr);
-    using GetFactory = IPluginFactory* (PLUGIN_API*)();
-    auto getFactory = reinterpret_cast<GetFactory>(module->Symbol("GetPluginFactory"));
+    const auto getFactory = FactoryEntryOf(*module);
     module->ReleaseFactory();
     IPluginFactory* fresh = getFactory();
     ASSERT_NE(fresh, nullptr);
@@ -184,8 +183,7 @@ TEST(Vst3ModuleConcurrency, ThreadsEnteringTakingTheFactoryAndCreatingAtOnceStay
 {
     auto module = LoadFixture();
     ASSERT_NE(module, nullptr);
-    using GetFactory = IPluginFactory* (PLUGIN_API*)();
-    auto getFactory = reinterpret_cast<GetFactory>(module->Symbol("GetPluginFactory"));
+    const auto getFactory = FactoryEntryOf(*module);
     ASSERT_NE(getFactory, nullptr);
     TUID cid;
     std::memcpy(cid, kFixtureClassId.data(), 16);

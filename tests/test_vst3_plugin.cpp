@@ -75,7 +75,9 @@ constexpr ParamExpectation kParams[] = {
 
 double Normalised(const ParamExpectation& p, double plain) { return (plain - p.min) / (p.max - p.min); }
 
+using ringstill::test::FactoryEntryOf;
 using ringstill::test::QueryOf;
+using ringstill::test::TestFrame;
 
 double DoubleAt(const Bytes& bytes, std::size_t offset)
 {
@@ -186,8 +188,7 @@ TEST_F(Vst3Plugin, TheFactoryListsRingstillByteForByte)
 
 TEST_F(Vst3Plugin, TwoFactoryCallsGiveTheSameFactory)
 {
-    using GetFactory = IPluginFactory* (*)();
-    auto get = reinterpret_cast<GetFactory>(module->Symbol("GetPluginFactory"));
+    const auto get = FactoryEntryOf(*module);
     ASSERT_NE(get, nullptr);
     IPluginFactory* first = get();
     IPluginFactory* second = get();
@@ -856,7 +857,7 @@ public:
     int closes = 0;
 };
 
-class RecordingFrame final : public IPlugFrame
+class RecordingFrame final : public TestFrame
 {
 public:
     tresult PLUGIN_API resizeView(IPlugView* view, ViewRect* newSize) override
@@ -865,15 +866,6 @@ public:
         sizes.push_back(*newSize);
         return kResultTrue;
     }
-    tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override
-    {
-        QUERY_INTERFACE(iid, obj, FUnknown::iid, IPlugFrame)
-        QUERY_INTERFACE(iid, obj, IPlugFrame::iid, IPlugFrame)
-        *obj = nullptr;
-        return kNoInterface;
-    }
-    uint32 PLUGIN_API addRef() override { return 1; }
-    uint32 PLUGIN_API release() override { return 1; }
 
     std::vector<ViewRect> sizes;
 };

@@ -4,6 +4,7 @@
 #include "tools/vst3-host/HostApplication.h"
 #include "tools/vst3-host/Module.h"
 #include "tools/vst3-host/PluginInstance.h"
+#include "tests/support/Pixels.h"
 #include "tests/support/Win32Capture.h"
 
 #include "pluginterfaces/gui/iplugview.h"
@@ -31,9 +32,8 @@ constexpr IColor kValueBox{255, 25, 30, 39};
 
 bool Near(const Capture& shot, int x, int y, const IColor& want, int tolerance = 12)
 {
-    const IColor got = shot.At(x, y);
-    return x >= 0 && y >= 0 && x < shot.width && y < shot.height && std::abs(got.r - want.r) <= tolerance
-           && std::abs(got.g - want.g) <= tolerance && std::abs(got.b - want.b) <= tolerance;
+    return x >= 0 && y >= 0 && x < shot.width && y < shot.height
+           && ringstill::test::RgbNear(shot.ReadPixel(x, y), want, tolerance);
 }
 
 void Pump(int milliseconds)

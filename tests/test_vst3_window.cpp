@@ -5,6 +5,7 @@
 // (The suite's name groups it with the module's other tests: they share the module's unload.)
 #if defined(__linux__)
 
+#include "tests/support/Vst3TestHost.h"
 #include "tools/vst3-host/ComponentHandler.h"
 #include "tools/vst3-host/HostApplication.h"
 #include "tools/vst3-host/HostFrame.h"
@@ -173,19 +174,10 @@ int ChangedPixels(const X11ParentWindow::Image& a, const X11ParentWindow::Image&
 }
 
 // A frame that is no run loop, as a host without Linux editor support would hand.
-class PlainFrame final : public IPlugFrame
+class PlainFrame final : public ringstill::test::TestFrame
 {
 public:
     tresult PLUGIN_API resizeView(IPlugView*, ViewRect*) override { return kResultFalse; }
-    tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override
-    {
-        QUERY_INTERFACE(iid, obj, FUnknown::iid, IPlugFrame)
-        QUERY_INTERFACE(iid, obj, IPlugFrame::iid, IPlugFrame)
-        *obj = nullptr;
-        return kNoInterface;
-    }
-    uint32 PLUGIN_API addRef() override { return 1; }
-    uint32 PLUGIN_API release() override { return 1; }
 };
 
 class Vst3PluginWindow : public testing::Test

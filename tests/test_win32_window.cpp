@@ -13,15 +13,8 @@
 #include "graphics/GdiPlusBackend.h"
 #include "graphics/GdiPlusRenderer.h"
 #include "graphics/Win32Window.h"
-#include "tests/support/Win32Capture.h"
-
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "tests/support/Pixels.h"
+#include "tests/support/Win32Capture.h" // (and <windows.h>)
 
 #include <commctrl.h>
 
@@ -187,11 +180,7 @@ protected:
 
     testing::AssertionResult Near(const Capture& c, int x, int y, const IColor& want, int tol = 8)
     {
-        const IColor got = c.At(x, y);
-        if (std::abs(got.r - want.r) <= tol && std::abs(got.g - want.g) <= tol && std::abs(got.b - want.b) <= tol)
-            return testing::AssertionSuccess();
-        return testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is (" << got.r << ", " << got.g << ", "
-                                           << got.b << "), want (" << want.r << ", " << want.g << ", " << want.b << ")";
+        return test::OpaquePixelIs(c, x, y, want, tol);
     }
     // Pixels of a colour within radius of (x, y).
     int CountNear(const Capture& c, float x, float y, int radius, const IColor& want, int tol = 30)
@@ -207,7 +196,7 @@ protected:
         igraphics::GdiPlusRenderer png;
         ASSERT_TRUE(png.SetTargetBuffer(reinterpret_cast<unsigned char*>(c.pixels.data()), c.width, c.height,
                                         4 * c.width));
-        EXPECT_TRUE(png.WritePng((std::string(RINGSTILL_TEST_OUTPUT_DIR) + "/" + name).c_str()));
+        EXPECT_TRUE(png.WritePng(test::OutputPath(name).c_str()));
     }
 
     HostFrame host;

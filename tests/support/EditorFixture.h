@@ -11,25 +11,18 @@
 #include "graphics/CairoBackend.h"
 #include "graphics/CairoRenderer.h"
 #include "graphics/OffscreenSnapshot.h"
+#include "tests/support/Pixels.h"
 #include "tests/support/ToolkitTestDelegate.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace ringstill::test {
 
 inline constexpr int kBlock = 512;
-
-// A colour of alpha a laid over an opaque one, as the drawn picture shows it.
-inline igraphics::IColor Over(const igraphics::IColor& top, const igraphics::IColor& under)
-{
-    const auto mix = [&](int t, int u) { return (t * top.a + u * (255 - top.a) + 127) / 255; };
-    return igraphics::IColor(255, mix(top.r, under.r), mix(top.g, under.g), mix(top.b, under.b));
-}
 
 class EditorTest : public testing::Test
 {
@@ -138,20 +131,12 @@ protected:
                 return true;
         return false;
     }
+    // The editor's picture is opaque: its colour is what counts.
     testing::AssertionResult PixelNear(int x, int y, const igraphics::IColor& want, int tol = 6)
     {
-        const igraphics::IColor got = target.ReadPixel(x, y);
-        if (std::abs(got.r - want.r) <= tol && std::abs(got.g - want.g) <= tol && std::abs(got.b - want.b) <= tol)
-            return testing::AssertionSuccess();
-        return testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is (" << got.r << ", " << got.g
-                                           << ", " << got.b << "), want (" << want.r << ", " << want.g << ", "
-                                           << want.b << ")";
+        return OpaquePixelIs(target, x, y, want, tol);
     }
-    void WritePng(const char* name)
-    {
-        const std::string path = std::string(RINGSTILL_TEST_OUTPUT_DIR) + "/" + name;
-        EXPECT_TRUE(target.WritePng(path.c_str()));
-    }
+    void WritePng(const char* name) { EXPECT_TRUE(target.WritePng(OutputPath(name).c_str())); }
 
     // Declared first so that it outlives the context the effect owns.
     FakeWindow window;

@@ -23,7 +23,8 @@ struct Capture
     int height = 0;
     std::vector<std::uint32_t> pixels; // 0xAARRGGBB, top row first
 
-    igraphics::IColor At(int x, int y) const
+    // Opaque black outside the window.
+    igraphics::IColor ReadPixel(int x, int y) const
     {
         if (x < 0 || y < 0 || x >= width || y >= height)
             return {};
