@@ -107,7 +107,176 @@ void PlaceNotch(NotchBank& bank, float frequency, float matchDistance)
     slot.age = 0;
 }
 
+// Stores a run of finite samples, analysing a frame each time the buffer fills.
+void CollectSamples(NotchBank& bank, const float* samples, int n)
+{
+    const int size = bank.analysisSize;
+    float* buffer = bank.analysisBuffer.data();
+    while (n > 0)
+    {
+        const int take = std::min(n, size - bank.analysisFill);
+        std::memcpy(buffer + bank.analysisFill, samples, static_cast<std::size_t>(take) * sizeof(float));
+        bank.analysisFill += take;
+        samples += take;
+        n -= take;
+        if (bank.analysisFill == size)
+        {
+            AnalyseFrame(bank);
+            const int keep = size - bank.hopSize;
+            std::memmove(buffer, buffer + bank.hopSize, static_cast<std::size_t>(keep) * sizeof(float));
+            bank.analysisFill = keep;
+        }
+    }
+}
+
+bool FrameReady(const NotchBank& bank)
+{
+    const std::size_t size = static_cast<std::size_t>(bank.analysisSize);
+    return bank.analysisSize >= 8 && bank.fft.Size() == bank.analysisSize && bank.window.size() == size
+           && bank.analysisBuffer.size() == size && bank.spectrum.size() == size / 2
+           && bank.peakBins.size() == size / 2;
+}
+
+// Windowed frame, transform, magnitudes of bins 0..N/2-1 into the bank's spectrum.
+const float* ComputeSpectrum(NotchBank& bank)
+{
+    const int size = bank.analysisSize;
+    const DspKernels& kernels = bank.fft.Kernels();
+    kernels.windowReal(bank.analysisBuffer.data(), bank.window.data(), bank.fft.InputReal(), bank.fft.InputImag(),
+                       size);
+    const SplitComplex bins = bank.fft.Forward();
+    kernels.magnitude(bins.re, bins.im, bank.spectrum.data(), size / 2);
+    return bank.spectrum.data();
+}
+
+// Summed bin by bin in ascending order: the order is part of the value.
+float BandMean(const float* mag, SearchBand band)
+{
+    float sum = 0.0f;
+    for (int k = band.lo; k <= band.hi; ++k)
+        sum += mag[k];
+    return sum / static_cast<float>(band.hi - band.lo + 1);
+}
+
+void AgeTracksAndSlots(NotchBank& bank)
+{
+    for (FeedbackTrack& track : bank.tracks)
+        if (track.active)
+            track.misses += 1;
+    for (Notch& slot : bank.slots)
+        if (slot.active)
+            slot.age += 1;
+}
+
+struct Peak
+{
+    float level = 0.0f;
+    float frequency = 0.0f; // Hz, between bins by parabolic interpolation
+    bool strong = false;
+};
+
+Peak RefinePeak(const NotchBank& bank, const float* mag, int k, const DetectorThresholds& t, float mean)
+{
+    Peak p;
+    p.level = mag[k];
+    const float curvature = mag[k - 1] - 2.0f * p.level + mag[k + 1];
+    const float offset = curvature == 0.0f ? 0.0f : 0.5f * (mag[k - 1] - mag[k + 1]) / curvature;
+    p.frequency = (static_cast<float>(k) + offset) * bank.binWidthHz;
+    p.strong = p.level > kStrongOverNeighbours * ((mag[k - 2] + mag[k + 2]) * 0.5f + kNeighbourFloor)
+               && p.level > t.strongFactor * mean;
+    return p;
+}
+
+// The first active track within distance of f, or else a newly started one
+// (nullptr then, and also when every track is in use).
+FeedbackTrack* MatchTrack(NotchBank& bank, const Peak& peak, float distance)
+{
+    for (FeedbackTrack& track : bank.tracks)
+        if (track.active && std::fabs(track.frequency - peak.frequency) < distance)
+            return &track;
+    for (FeedbackTrack& track : bank.tracks)
+        if (!track.active)
+        {
+            track.active = true;
+            track.frequency = peak.frequency;
+            track.hits = 1;
+            track.misses = 0;
+            track.lastLevel = peak.level;
+            track.riseBase = peak.level;
+            track.riseCount = 0;
+            return nullptr;
+        }
+    return nullptr;
+}
+
+void UpdateTrack(FeedbackTrack& track, const Peak& peak)
+{
+    track.hits += 1;
+    track.misses = 0;
+    track.frequency = kTrackSmoothing * track.frequency + kNewFrequencyWeight * peak.frequency;
+    if (peak.level > kRiseStep * track.lastLevel)
+    {
+        if (track.riseCount == 0)
+            track.riseBase = track.lastLevel;
+        track.riseCount += 1;
+    }
+    else
+    {
+        track.riseCount = 0;
+    }
+    track.lastLevel = peak.level;
+}
+
+bool IsFeedback(const FeedbackTrack& track, const Peak& peak, const DetectorThresholds& t)
+{
+    return (track.riseCount >= t.riseLength && peak.level >= t.riseFactor * track.riseBase)
+           || (peak.strong && track.hits > kStrongHits);
+}
+
+// One candidate peak: keep a notch alive, or follow it as a track and decide.
+void FollowPeak(NotchBank& bank, const float* mag, int k, const DetectorThresholds& t, float mean)
+{
+    const Peak peak = RefinePeak(bank, mag, k, t, mean);
+    const float d = t.matchDistanceHz;
+    // A peak at an existing notch only keeps that notch alive.
+    const int near = SlotNear(bank, peak.frequency, 2.0f * d);
+    if (near >= 0)
+    {
+        bank.slots[static_cast<std::size_t>(near)].age = 0;
+        return;
+    }
+    FeedbackTrack* track = MatchTrack(bank, peak, d);
+    if (track == nullptr)
+        return;
+    UpdateTrack(*track, peak);
+    if (!IsFeedback(*track, peak, t))
+    {
+        if (track->hits > kMaxTrackHits)
+            ResetTrack(*track);
+        return;
+    }
+    if (!bank.hold)
+        PlaceNotch(bank, track->frequency, d);
+    ResetTrack(*track);
+}
+
+void EndLostTracks(NotchBank& bank)
+{
+    for (FeedbackTrack& track : bank.tracks)
+        if (track.active && track.misses > kMaxMisses)
+            ResetTrack(track);
+}
+
+// Automatic notches whose tone has gone unseen for longer than releaseFrames fade out.
+void ReleaseUnseenNotches(NotchBank& bank)
+{
+    for (Notch& slot : bank.slots)
+        if (slot.active && !slot.manual && slot.age > bank.releaseFrames)
+            slot.targetDepth = 0.0f;
+}
+
 } // namespace
+
 
 int AnalysisSizeFor(double sampleRate)
 {
@@ -143,166 +312,59 @@ DetectorThresholds ThresholdsFor(float s, float binWidthHz)
     return t;
 }
 
+void PrepareDetector(NotchBank& bank)
+{
+    bank.fft.Prepare(bank.analysisSize);
+    bank.peakBins.assign(static_cast<std::size_t>(std::max(bank.analysisSize / 2, 0)), 0);
+}
+
 void FeedDetector(NotchBank& bank, float* samples, int n)
 {
     const int size = bank.analysisSize;
     const bool ready = size > 0 && bank.hopSize > 0
                        && bank.analysisBuffer.size() == static_cast<std::size_t>(size)
                        && bank.analysisFill >= 0 && bank.analysisFill < size;
-    float* buffer = bank.analysisBuffer.data();
-    for (int i = 0; i < n; ++i)
+    const DspKernels& kernels = bank.fft.Kernels();
+    int i = 0;
+    while (i < n)
     {
-        const float x = samples[i];
-        if (!std::isfinite(x))
+        const int finite = kernels.countFinite(samples + i, n - i);
+        if (ready)
+            CollectSamples(bank, samples + i, finite);
+        i += finite;
+        if (i < n)
         {
             // The filters get silence for it; the detector forgets every frame
             // that would contain it, so a bad sample cannot look like a tone.
-            samples[i] = 0.0f;
+            samples[i++] = 0.0f;
             bank.analysisFill = 0;
             ResetAllTracks(bank);
-            continue;
-        }
-        if (!ready)
-            continue;
-        buffer[bank.analysisFill++] = x;
-        if (bank.analysisFill == size)
-        {
-            AnalyseFrame(bank);
-            const int keep = size - bank.hopSize;
-            std::memmove(buffer, buffer + bank.hopSize, static_cast<std::size_t>(keep) * sizeof(float));
-            bank.analysisFill = keep;
         }
     }
 }
 
 void AnalyseFrame(NotchBank& bank)
 {
-    const int size = bank.analysisSize;
-    const std::size_t half = static_cast<std::size_t>(size / 2);
-    if (size < 8 || bank.fftScratch.size() != static_cast<std::size_t>(size)
-        || bank.magnitudeScratch.size() != half || bank.window.size() != static_cast<std::size_t>(size)
-        || bank.analysisBuffer.size() != static_cast<std::size_t>(size))
+    if (!FrameReady(bank))
         return;
+    const float* mag = ComputeSpectrum(bank);
 
-    std::complex<float>* values = bank.fftScratch.data();
-    for (int j = 0; j < size; ++j)
-        values[j] = {bank.analysisBuffer[static_cast<std::size_t>(j)] * bank.window[static_cast<std::size_t>(j)], 0.0f};
-    ComputeFft(values, size);
-
-    float* mag = bank.magnitudeScratch.data();
-    for (std::size_t k = 0; k < half; ++k)
-    {
-        const float re = values[k].real();
-        const float im = values[k].imag();
-        mag[k] = std::sqrt(re * re + im * im);
-    }
-    if (bank.spectrum.size() == half)
-        std::copy(mag, mag + half, bank.spectrum.begin());
-
-    const SearchBand band = SearchBandFor(size, bank.sampleRate);
+    const SearchBand band = SearchBandFor(bank.analysisSize, bank.sampleRate);
     if (band.hi < band.lo)
         return;
-
-    float sum = 0.0f;
-    for (int k = band.lo; k <= band.hi; ++k)
-        sum += mag[k];
-    const float m = sum / static_cast<float>(band.hi - band.lo + 1);
-    if (m <= 0.0f)
+    const float mean = BandMean(mag, band);
+    if (mean <= 0.0f)
         return; // digital silence: nothing ages, nothing changes
 
     const DetectorThresholds t = ThresholdsFor(bank.sensitivity, bank.binWidthHz);
-    const float d = t.matchDistanceHz;
-
-    for (FeedbackTrack& track : bank.tracks)
-        if (track.active)
-            track.misses += 1;
-    for (Notch& slot : bank.slots)
-        if (slot.active)
-            slot.age += 1;
-
-    for (int k = band.lo; k <= band.hi; ++k)
-    {
-        const float level = mag[k];
-        if (!(level > mag[k - 1] && level >= mag[k + 1] && level > t.candidateFactor * m))
-            continue;
-
-        // Parabolic interpolation of the peak between bins.
-        const float curvature = mag[k - 1] - 2.0f * level + mag[k + 1];
-        const float offset = curvature == 0.0f ? 0.0f : 0.5f * (mag[k - 1] - mag[k + 1]) / curvature;
-        const float f = (static_cast<float>(k) + offset) * bank.binWidthHz;
-
-        const bool strong = level > kStrongOverNeighbours * ((mag[k - 2] + mag[k + 2]) * 0.5f + kNeighbourFloor)
-                            && level > t.strongFactor * m;
-
-        // A peak at an existing notch only keeps that notch alive.
-        const int near = SlotNear(bank, f, 2.0f * d);
-        if (near >= 0)
-        {
-            bank.slots[static_cast<std::size_t>(near)].age = 0;
-            continue;
-        }
-
-        FeedbackTrack* match = nullptr;
-        for (FeedbackTrack& track : bank.tracks)
-            if (track.active && std::fabs(track.frequency - f) < d)
-            {
-                match = &track;
-                break;
-            }
-        if (match == nullptr)
-        {
-            for (FeedbackTrack& track : bank.tracks)
-                if (!track.active)
-                {
-                    track.active = true;
-                    track.frequency = f;
-                    track.hits = 1;
-                    track.misses = 0;
-                    track.lastLevel = level;
-                    track.riseBase = level;
-                    track.riseCount = 0;
-                    break;
-                }
-            continue; // with every track in use the peak is ignored
-        }
-
-        FeedbackTrack& track = *match;
-        track.hits += 1;
-        track.misses = 0;
-        track.frequency = kTrackSmoothing * track.frequency + kNewFrequencyWeight * f;
-        if (level > kRiseStep * track.lastLevel)
-        {
-            if (track.riseCount == 0)
-                track.riseBase = track.lastLevel;
-            track.riseCount += 1;
-        }
-        else
-        {
-            track.riseCount = 0;
-        }
-        track.lastLevel = level;
-
-        const bool feedback = (track.riseCount >= t.riseLength && level >= t.riseFactor * track.riseBase)
-                              || (strong && track.hits > kStrongHits);
-        if (!feedback)
-        {
-            if (track.hits > kMaxTrackHits)
-                ResetTrack(track);
-            continue;
-        }
-        if (!bank.hold)
-            PlaceNotch(bank, track.frequency, d);
-        ResetTrack(track);
-    }
-
-    for (FeedbackTrack& track : bank.tracks)
-        if (track.active && track.misses > kMaxMisses)
-            ResetTrack(track);
-
+    AgeTracksAndSlots(bank);
+    const int peaks = bank.fft.Kernels().findPeaks(mag, band.lo, band.hi, t.candidateFactor * mean,
+                                                   bank.peakBins.data());
+    for (int i = 0; i < peaks; ++i)
+        FollowPeak(bank, mag, bank.peakBins[static_cast<std::size_t>(i)], t, mean);
+    EndLostTracks(bank);
     if (!bank.hold)
-        for (Notch& slot : bank.slots)
-            if (slot.active && !slot.manual && slot.age > bank.releaseFrames)
-                slot.targetDepth = 0.0f;
+        ReleaseUnseenNotches(bank);
 }
 
 } // namespace ringstill

@@ -46,14 +46,19 @@ struct DetectorThresholds
 };
 DetectorThresholds ThresholdsFor(float sensitivity, float binWidthHz);
 
+// Setup thread (allocates): the frame's transform and working arrays for the
+// bank's analysis size, on DefaultSimdPath(). Part of ConfigureBank.
+void PrepareDetector(NotchBank& bank);
+
 // Audio thread: step 1 of a bank block. Collects the samples into the analysis
 // buffer and runs one AnalyseFrame per hop. A sample that is not finite is
 // replaced by 0 in place, and the frames around it are discarded (buffer
 // emptied, tracks reset) so that bad samples never place a notch.
 void FeedDetector(NotchBank& bank, float* samples, int n);
 
-// Audio thread: one analysis step over the full analysis buffer. Changes the
-// bank's spectrum, tracks and slots. Never allocates.
+// Audio thread: one analysis step over the full analysis buffer: spectrum,
+// band mean, candidate peaks, track updates and decisions, release. Changes
+// the bank's spectrum, tracks and slots. Never allocates.
 void AnalyseFrame(NotchBank& bank);
 
 } // namespace ringstill

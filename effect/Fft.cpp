@@ -5,13 +5,30 @@
 
 namespace ringstill {
 
+namespace {
+
 // Plain float arithmetic instead of std::complex's operator*, which would go
 // through the slow NaN-recovering library multiply.
-static inline void Multiply(float ar, float ai, float br, float bi, float& outR, float& outI)
+inline void Multiply(float ar, float ai, float br, float bi, float& outR, float& outI)
 {
     outR = ar * br - ai * bi;
     outI = ar * bi + ai * br;
 }
+
+// The step rotation e^(-2 pi i / span), from the single-precision angle.
+void StepRotation(int span, float& stepR, float& stepI)
+{
+    const float angle = static_cast<float>(-kTwoPiF) / static_cast<float>(span);
+    stepR = std::cos(angle);
+    stepI = std::sin(angle);
+}
+
+bool IsPowerOfTwo(int n)
+{
+    return n >= 2 && (n & (n - 1)) == 0;
+}
+
+} // namespace
 
 void ComputeFft(std::complex<float>* values, int count)
 {
@@ -32,9 +49,8 @@ void ComputeFft(std::complex<float>* values, int count)
     float* v = reinterpret_cast<float*>(values);
     for (int len = 2; len <= count; len <<= 1)
     {
-        const float angle = static_cast<float>(-kTwoPiF) / static_cast<float>(len);
-        const float stepR = std::cos(angle);
-        const float stepI = std::sin(angle);
+        float stepR, stepI;
+        StepRotation(len, stepR, stepI);
         const int half = len / 2;
         for (int start = 0; start < count; start += len)
         {
@@ -57,6 +73,67 @@ void ComputeFft(std::complex<float>* values, int count)
             }
         }
     }
+}
+
+void FftPlan::Prepare(int count, SimdPath requested)
+{
+    if (!IsPowerOfTwo(count) || !CanRun(requested))
+    {
+        *this = FftPlan{};
+        return;
+    }
+    size = count;
+    // A register pair must hold at least one butterfly span's worth of values.
+    path = count >= 2 * KernelsFor(requested).width ? requested : SimdPath::Scalar;
+    kernels = &KernelsFor(path);
+
+    // Every group of a span starts its twiddle at 1 and advances it by the same
+    // rotation, so all groups see the same sequence: keep it once per span.
+    twiddleRe.Assign(static_cast<std::size_t>(count - 1), 0.0f);
+    twiddleIm.Assign(static_cast<std::size_t>(count - 1), 0.0f);
+    for (int half = 1; half < count; half *= 2)
+    {
+        float stepR, stepI;
+        StepRotation(2 * half, stepR, stepI);
+        float wr = 1.0f, wi = 0.0f;
+        for (int k = 0; k < half; ++k)
+        {
+            twiddleRe[static_cast<std::size_t>(half - 1 + k)] = wr;
+            twiddleIm[static_cast<std::size_t>(half - 1 + k)] = wi;
+            float nr, ni;
+            Multiply(wr, wi, stepR, stepI, nr, ni);
+            wr = nr;
+            wi = ni;
+        }
+    }
+    work.Assign(static_cast<std::size_t>(4 * count), 0.0f);
+}
+
+SplitComplex FftPlan::Forward()
+{
+    if (size == 0)
+        return {};
+    float* w = work.data();
+    const int n = size;
+    const int result = kernels->fft(n, twiddleRe.data(), twiddleIm.data(), w, w + n, w + 2 * n, w + 3 * n);
+    return {w + 2 * n * result, w + 2 * n * result + n};
+}
+
+void ComputeFft(FftPlan& plan, std::complex<float>* values)
+{
+    const int n = plan.Size();
+    if (values == nullptr || n == 0)
+        return;
+    float* re = plan.InputReal();
+    float* im = plan.InputImag();
+    for (int i = 0; i < n; ++i)
+    {
+        re[i] = values[i].real();
+        im[i] = values[i].imag();
+    }
+    const SplitComplex out = plan.Forward();
+    for (int i = 0; i < n; ++i)
+        values[i] = {out.re[i], out.im[i]};
 }
 
 } // namespace ringstill

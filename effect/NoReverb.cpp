@@ -1,16 +1,67 @@
 #include "effect/NoReverb.h"
 
-#include "effect/Fft.h"
-
 #include <algorithm>
 #include <cmath>
 
 namespace ringstill {
 
 namespace {
-// Keeps the ratio finite for a silent bin.
-constexpr float kMagnitudeGuard = 1e-9f;
+
 constexpr float kInverseFrameSize = 1.0f / kNoReverbFrameSize;
+constexpr int kBins = kNoReverbBins;
+
+float Sanitised(float x)
+{
+    // A NaN in the ring would spread into every bin's average and never leave.
+    return std::isfinite(x) ? x : 0.0f;
+}
+
+// The windowed input ring, oldest sample first, as the transform's input.
+void FormFrame(NoReverbChannel& channel)
+{
+    const DspKernels& kernels = channel.fft.Kernels();
+    const int older = kNoReverbFrameSize - channel.writeIndex; // samples from the write index to the ring's end
+    kernels.windowReal(channel.inputRing.data() + channel.writeIndex, channel.window.data(), channel.fft.InputReal(),
+                       channel.fft.InputImag(), older);
+    kernels.windowReal(channel.inputRing.data(), channel.window.data() + older, channel.fft.InputReal() + older,
+                       channel.fft.InputImag() + older, channel.writeIndex);
+}
+
+// Gains of bins 0..256 (and the averages' update while on), mirrored onto 257..511.
+void ComputeGains(NoReverbChannel& channel, SplitComplex bins)
+{
+    if (channel.amount > kCleanupOffAmount)
+        channel.fft.Kernels().reverbGains(bins.re, bins.im, channel.average.data(), channel.gain.data(), kBins,
+                                          channel.amount);
+    else
+        std::fill(channel.gain.begin(), channel.gain.begin() + kBins, 1.0f);
+    for (int i = 1; i < kNoReverbFrameSize / 2; ++i)
+        channel.gain[kNoReverbFrameSize - i] = channel.gain[i];
+}
+
+// Appends the finished hop to the output ring and moves the overlap down.
+void EmitHop(NoReverbChannel& channel)
+{
+    for (int j = 0; j < kNoReverbHop; ++j)
+    {
+        channel.outputRing[channel.outputWriteIndex] = channel.accumulator[j];
+        channel.outputWriteIndex = (channel.outputWriteIndex + 1) % kNoReverbOutputRingSize;
+        ++channel.outputCount;
+    }
+    std::copy(channel.accumulator.begin() + kNoReverbHop, channel.accumulator.end(), channel.accumulator.begin());
+    std::fill(channel.accumulator.end() - kNoReverbHop, channel.accumulator.end(), 0.0f);
+}
+
+float PopOutput(NoReverbChannel& channel)
+{
+    if (channel.outputCount < 1)
+        return 0.0f;
+    const float y = channel.outputRing[channel.readIndex];
+    channel.readIndex = (channel.readIndex + 1) % kNoReverbOutputRingSize;
+    --channel.outputCount;
+    return y;
+}
+
 } // namespace
 
 void NoReverbChannel::Prepare(double fs)
@@ -26,7 +77,8 @@ void NoReverbChannel::Prepare(double fs)
     accumulator.fill(0.0f);
     outputRing.fill(0.0f);
     average.fill(0.0f);
-    frame.fill({});
+    gain.fill(1.0f);
+    fft.Prepare(kNoReverbFrameSize);
 
     const float twoPi = static_cast<float>(kTwoPiF);
     for (int i = 0; i < kNoReverbFrameSize; ++i)
@@ -39,64 +91,64 @@ void NoReverbChannel::Prepare(double fs)
 
 float NoReverbChannel::ProcessSample(float x)
 {
-    // A NaN in the ring would spread into every bin's average and never leave.
-    inputRing[writeIndex] = std::isfinite(x) ? x : 0.0f;
+    inputRing[writeIndex] = Sanitised(x);
     writeIndex = (writeIndex + 1) % kNoReverbFrameSize;
     if (++hopCounter > kNoReverbHop - 1)
     {
         hopCounter = 0;
         ProcessNoReverbFrame(*this);
     }
-    if (outputCount < 1)
-        return 0.0f;
-    const float y = outputRing[readIndex];
-    readIndex = (readIndex + 1) % kNoReverbOutputRingSize;
-    --outputCount;
-    return y;
+    return PopOutput(*this);
+}
+
+void NoReverbChannel::ProcessBlock(float* samples, int n)
+{
+    int i = 0;
+    while (i < n)
+    {
+        // Up to and including the sample that completes the hop.
+        const int run = std::min(n - i, std::max(kNoReverbHop - hopCounter, 1));
+        for (int j = 0; j < run; ++j)
+        {
+            inputRing[writeIndex] = Sanitised(samples[i + j]);
+            writeIndex = (writeIndex + 1) % kNoReverbFrameSize;
+        }
+        hopCounter += run;
+        // Samples before the hop's last read the output ring before its frame runs.
+        const bool frame = hopCounter > kNoReverbHop - 1;
+        const int before = frame ? run - 1 : run;
+        for (int j = 0; j < before; ++j)
+            samples[i + j] = PopOutput(*this);
+        if (frame)
+        {
+            hopCounter = 0;
+            ProcessNoReverbFrame(*this);
+            samples[i + run - 1] = PopOutput(*this);
+        }
+        i += run;
+    }
 }
 
 void ProcessNoReverbFrame(NoReverbChannel& channel)
 {
-    auto& X = channel.frame;
-    for (int j = 0; j < kNoReverbFrameSize; ++j)
-        X[j] = {channel.inputRing[(channel.writeIndex + j) % kNoReverbFrameSize] * channel.window[j], 0.0f};
-    ComputeFft(X.data(), kNoReverbFrameSize);
-
-    const float r = channel.amount;
-    for (int i = 0; i < kNoReverbBins; ++i)
+    if (channel.fft.Size() != kNoReverbFrameSize)
     {
-        float gain = 1.0f;
-        if (r > kCleanupOffAmount)
-        {
-            const float re = X[i].real();
-            const float im = X[i].imag();
-            const float mag = std::sqrt(re * re + im * im);
-            const float avg = channel.average[i];
-            const float ratio = (mag - avg) / (mag + kMagnitudeGuard);
-            channel.average[i] = kNoReverbAverageWeight * mag + kNoReverbAverageKeep * avg;
-            const float g = std::max(std::min(ratio, 1.0f), kNoReverbFloorGain);
-            gain = 1.0f - (1.0f - g) * r;
-        }
-        X[i] *= gain;
-        if (i >= 1 && i <= kNoReverbFrameSize / 2 - 1)
-            X[kNoReverbFrameSize - i] *= gain;
+        // Never prepared: window and accumulator are zero, so is the frame.
+        EmitHop(channel);
+        return;
     }
+    FormFrame(channel);
+    const SplitComplex spectrum = channel.fft.Forward();
+    ComputeGains(channel, spectrum);
 
-    for (auto& v : X)
-        v = {v.real(), -v.imag()};
-    ComputeFft(X.data(), kNoReverbFrameSize);
-
-    for (int j = 0; j < kNoReverbFrameSize; ++j)
-        channel.accumulator[j] += X[j].real() * kInverseFrameSize * channel.window[j] / channel.normaliser;
-
-    for (int j = 0; j < kNoReverbHop; ++j)
-    {
-        channel.outputRing[channel.outputWriteIndex] = channel.accumulator[j];
-        channel.outputWriteIndex = (channel.outputWriteIndex + 1) % kNoReverbOutputRingSize;
-        ++channel.outputCount;
-    }
-    std::copy(channel.accumulator.begin() + kNoReverbHop, channel.accumulator.end(), channel.accumulator.begin());
-    std::fill(channel.accumulator.end() - kNoReverbHop, channel.accumulator.end(), 0.0f);
+    // The inverse transform is the forward one of the conjugate; only its real part is used.
+    const DspKernels& kernels = channel.fft.Kernels();
+    kernels.scaleConjugate(spectrum.re, spectrum.im, channel.gain.data(), channel.fft.InputReal(),
+                           channel.fft.InputImag(), kNoReverbFrameSize);
+    const SplitComplex signal = channel.fft.Forward();
+    kernels.overlapAdd(signal.re, kInverseFrameSize, channel.window.data(), channel.normaliser,
+                       channel.accumulator.data(), kNoReverbFrameSize);
+    EmitHop(channel);
 }
 
 } // namespace ringstill

@@ -8,8 +8,9 @@
 // resets the DSP, the rest on the audio thread.
 #pragma once
 
+#include "effect/Fft.h"
+
 #include <array>
-#include <complex>
 
 namespace ringstill {
 
@@ -24,6 +25,8 @@ inline constexpr float kNoReverbFloorGain = 0.25f;
 // Each bin's running average: weight of the newest magnitude and of the old average.
 inline constexpr float kNoReverbAverageWeight = 0.12f;
 inline constexpr float kNoReverbAverageKeep = 0.88f;
+// Keeps a silent bin's ratio to its average finite.
+inline constexpr float kNoReverbMagnitudeGuard = 1e-9f;
 // Each clean-up part is off (costs nothing, adds no latency) at or below this amount.
 inline constexpr float kCleanupOffAmount = 0.001f;
 
@@ -43,15 +46,21 @@ struct NoReverbChannel
     std::array<float, kNoReverbFrameSize> accumulator{};
     std::array<float, kNoReverbOutputRingSize> outputRing{};
     std::array<float, kNoReverbBins> average{};
-    // Working array of one frame, part of the channel so no frame allocates.
-    std::array<std::complex<float>, kNoReverbFrameSize> frame{};
+    // A frame's transform and per-bin gains, prepared so no frame allocates.
+    FftPlan fft;
+    std::array<float, kNoReverbFrameSize> gain{};
 
-    // Host thread: clears all state and builds the window. fs <= 0 means 48 kHz.
+    // Host thread: clears all state and builds the window and the transform.
+    // fs <= 0 means 48 kHz.
     void Prepare(double fs);
 
     // Audio thread: never allocates. One input sample in, one output sample
     // out; runs a frame every 128 samples. Non-finite input counts as 0.
     float ProcessSample(float x);
+
+    // Audio thread: never allocates. ProcessSample over a block in place,
+    // sample for sample the same.
+    void ProcessBlock(float* samples, int n);
 };
 
 // Audio thread: one analysis and synthesis frame over the channel's input ring.

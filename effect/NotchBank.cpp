@@ -181,8 +181,7 @@ void ConfigureBank(NotchBank& bank, double sampleRate)
         bank.window[static_cast<std::size_t>(i)] =
             (1.0f - std::cos(twoPi * static_cast<float>(i) / last)) * 0.5f;
 
-    bank.fftScratch.assign(size, std::complex<float>{});
-    bank.magnitudeScratch.assign(size / 2, 0.0f);
+    PrepareDetector(bank);
 
     bank.slots.fill(Notch{});
     bank.tracks.fill(FeedbackTrack{});

@@ -7,10 +7,10 @@
 
 #include "effect/EditorFeed.h"
 #include "effect/FeedbackDetector.h"
+#include "effect/Fft.h"
 #include "effect/NotchFilter.h"
 
 #include <array>
-#include <complex>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -65,9 +65,9 @@ struct NotchBank
     std::array<Notch, kMaxNotches> slots{};
     std::array<FeedbackTrack, kMaxTracks> tracks{};
 
-    // Frame scratch, sized once by ConfigureBank so the audio thread never allocates.
-    std::vector<std::complex<float>> fftScratch;   // N
-    std::vector<float> magnitudeScratch;           // N/2
+    // Frame working state, prepared by ConfigureBank so the audio thread never allocates.
+    FftPlan fft;                            // N points
+    std::vector<std::int32_t> peakBins;     // N/2: one frame's candidate peaks
 };
 
 // Setup (not the audio thread): derives the analysis sizes from the rate

@@ -251,8 +251,7 @@ void Ringstill::ProcessChannel(int channel, const BlockSettings& settings, const
     NoReverbChannel& noReverb = noReverbChannels[c];
     noReverb.amount = settings.noReverb;
     if (settings.noReverb > kCleanupOffAmount)
-        for (int i = 0; i < nFrames; ++i)
-            x[i] = noReverb.ProcessSample(x[i]);
+        noReverb.ProcessBlock(x, nFrames);
 
     if (output != nullptr)
         for (int i = 0; i < nFrames; ++i)

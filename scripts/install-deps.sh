@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
+  libfftw3-dev # the benchmarks' reference transform only; never linked into the plug-in
   libcairo2-dev libfreetype-dev libx11-dev libsndfile1-dev
   fonts-roboto-hinted wabt juce-modules-source-data
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix

@@ -1,12 +1,15 @@
 #include "effect/FeedbackDetector.h"
 #include "effect/NotchBank.h"
+#include "tests/support/ReferenceDsp.h"
 #include "tests/support/TestSignals.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
+#include <string>
 #include <vector>
 
 using namespace ringstill;
@@ -460,4 +463,169 @@ TEST_F(Detector, NonFiniteSamplesNeverPlaceANotch)
     // ... while the same gap of bad samples is forgotten, not mistaken for a tone.
     EXPECT_EQ(run(std::nanf("")), 0);
     EXPECT_EQ(run(INFINITY), 0);
+}
+
+// ---- The fast analysis against the first scalar code, bit for bit ----------
+
+namespace {
+
+using ringstill::test::ReferenceFeedDetector;
+using ringstill::test::SameDetectorState;
+using ringstill::test::SameFloats;
+
+struct PathAndRate
+{
+    SimdPath path;
+    double rate;
+};
+
+void PrintTo(const PathAndRate& p, std::ostream* os)
+{
+    *os << SimdPathName(p.path) << " at " << p.rate << " Hz";
+}
+
+std::string PathAndRateName(const ::testing::TestParamInfo<PathAndRate>& info)
+{
+    return std::string(SimdPathName(info.param.path)) + "_" + std::to_string(static_cast<int>(info.param.rate));
+}
+
+std::vector<PathAndRate> EveryPathAndRate()
+{
+    std::vector<PathAndRate> all;
+    for (SimdPath path : kAllSimdPaths)
+        for (double rate : {44100.0, 48000.0, 88200.0, 96000.0, 192000.0})
+            all.push_back({path, rate});
+    return all;
+}
+
+// Block lengths around every edge the feeding has: one sample, a hop, a frame.
+std::vector<int> EdgeBlockSizes(const NotchBank& bank)
+{
+    const int hop = bank.hopSize, size = bank.analysisSize;
+    return {1, 2, hop - 1, hop, hop + 1, 3, size - 1, size, size + 1, 64, 512, 4096, 127, 7 * hop};
+}
+
+// Three and a half seconds of noise with tones that grow, hold, stop and come
+// back, then stretches a real input can bring: silence, negative zeros,
+// subnormal noise, levels whose spectra overflow, and samples that are not
+// numbers. Settings change along the way.
+class DetectorSource
+{
+public:
+    explicit DetectorSource(double rate) : rate(rate) {}
+
+    float Sample(std::int64_t i)
+    {
+        const double t = static_cast<double>(i) / rate;
+        const int stretch = static_cast<int>(t / 0.25);
+        float v = noise.Next(0.01f);
+        auto tone = [&](double hz, double level) {
+            return static_cast<float>(level * std::sin(2.0 * M_PI * hz * static_cast<double>(i) / rate));
+        };
+        const double growth = std::pow(1.04, std::fmod(t, 0.25) * 187.5);
+        if (stretch % 4 != 3)
+            for (int k = 0; k < 3; ++k)
+                v += tone(400.0 + 3100.0 * k + 230.0 * stretch, 0.02 * growth);
+        v += tone(2500.0, stretch < 6 ? 0.08 : 0.0);
+        v += tone(640.0 + 23.0 * stretch, 0.05);
+        switch (stretch)
+        {
+        case 8: return 0.0f;
+        case 9: return -0.0f;
+        case 10: return v * 1e-38f;
+        case 11: return v * 3e37f;
+        case 12: return (i % 997 == 0) ? std::numeric_limits<float>::quiet_NaN()
+                                       : (i % 1409 == 0 ? -std::numeric_limits<float>::infinity() : v);
+        default: return v;
+        }
+    }
+
+    static void Settings(NotchBank& bank, int block)
+    {
+        bank.sensitivity = static_cast<float>(block % 5) * 0.25f;
+        bank.hold = block % 23 > 18;
+        bank.autoCutDb = -18.0f - static_cast<float>(block % 3);
+        bank.autoQ = 20.0f + static_cast<float>(block % 7);
+    }
+
+private:
+    double rate;
+    Noise noise;
+};
+
+class DetectorPaths : public ::testing::TestWithParam<PathAndRate>
+{
+};
+
+} // namespace
+
+TEST_P(DetectorPaths, EveryFrameMatchesTheScalarCodeAtEveryBlockSize)
+{
+    RINGSTILL_SKIP_UNLESS_RUNNABLE(GetParam().path);
+    const double rate = GetParam().rate;
+    NotchBank fast, reference;
+    {
+        test::ScopedSimdPath forced(GetParam().path);
+        ConfigureBank(fast, rate);
+    }
+    ConfigureBank(reference, rate);
+    // Automatic notches are released within the run.
+    fast.releaseFrames = reference.releaseFrames = 60;
+    ASSERT_EQ(fast.fft.Size(), fast.analysisSize);
+    ASSERT_EQ(fast.fft.Path(), GetParam().path);
+
+    DetectorSource source(rate);
+    const std::vector<int> sizes = EdgeBlockSizes(fast);
+    std::vector<float> a, b;
+    std::int64_t clock = 0;
+    int placed = 0, block = 0;
+    while (clock < static_cast<std::int64_t>(3.5 * rate))
+    {
+        const int n = sizes[static_cast<std::size_t>(block) % sizes.size()];
+        a.resize(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i)
+            a[static_cast<std::size_t>(i)] = source.Sample(clock + i);
+        b = a;
+        DetectorSource::Settings(fast, block);
+        DetectorSource::Settings(reference, block);
+        const auto before = reference.slots;
+        FeedDetector(fast, a.data(), n);
+        ReferenceFeedDetector(reference, b.data(), n);
+        for (std::size_t i = 0; i < before.size(); ++i)
+            placed += reference.slots[i].active && reference.slots[i].age == 0
+                      && (!before[i].active || before[i].frequency != reference.slots[i].frequency);
+        ASSERT_TRUE(SameFloats(a.data(), b.data(), a.size())) << "block " << block;
+        ASSERT_TRUE(SameDetectorState(fast, reference)) << "block " << block << " at sample " << clock;
+        UpdateNotchFilters(fast);
+        UpdateNotchFilters(reference);
+        clock += n;
+        ++block;
+    }
+    // The run did what it is meant to compare: it placed and released notches.
+    EXPECT_GT(placed, 10);
+    RecordProperty("notchesPlaced", placed);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPathAndRate, DetectorPaths, ::testing::ValuesIn(EveryPathAndRate()), PathAndRateName);
+
+TEST(DetectorFrame, RunsTheScalarCodeStepsOnAFrameOfOverflowingSpectraAndOnSilence)
+{
+    // A frame whose band mean is infinite or not a number finds no candidate,
+    // ages nothing that silence would not, and leaves both codes in step.
+    for (float level : {3e38f, 0.0f, 1e-44f})
+    {
+        NotchBank fast, reference;
+        ConfigureBank(fast, 48000.0);
+        ConfigureBank(reference, 48000.0);
+        for (NotchBank* bank : {&fast, &reference})
+        {
+            bank->slots[3].active = true;
+            bank->slots[3].frequency = 1000.0f;
+            for (int i = 0; i < bank->analysisSize; ++i)
+                bank->analysisBuffer[static_cast<std::size_t>(i)] = (i % 2 == 0 ? level : -level);
+        }
+        AnalyseFrame(fast);
+        test::ReferenceAnalyseFrame(reference);
+        EXPECT_TRUE(SameDetectorState(fast, reference)) << level;
+    }
 }
