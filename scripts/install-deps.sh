@@ -13,6 +13,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   xvfb xauth wine wine64
   ardour # a real VST 3 host for the integration test; runs headless on its dummy backend
+  espeak-ng fluidsynth fluid-soundfont-gm # the closed-loop bench's speech and music programmes
 )
 
 SUDO=""

@@ -232,9 +232,19 @@ bool RenderSession::LoadState(const std::string& path, std::string& error)
         return false;
     }
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad() || instance->LoadState(bytes) != kResultOk)
+    if (file.bad() || !RestoreState(bytes, error))
     {
         error = "'" + path + "' is not a state this plug-in can restore";
+        return false;
+    }
+    return true;
+}
+
+bool RenderSession::RestoreState(const std::vector<std::uint8_t>& bytes, std::string& error)
+{
+    if (instance->LoadState(bytes) != kResultOk)
+    {
+        error = "the plug-in refused the state";
         return false;
     }
     // Restoring the state restored the controller too; the audio side takes the values with the
@@ -268,9 +278,19 @@ bool RenderSession::SaveState(const std::string& path, std::string& error)
 
 bool RenderSession::Start(int channelCount, double sampleRate, int block, bool use64, std::string& error)
 {
-    SpeakerArrangement arrangement = ArrangementFor(channelCount);
+    IComponent& component = *instance->Component();
+    const int32 inputBuses = std::max<int32>(component.getBusCount(kAudio, kInput), 1);
+    const int32 outputBuses = std::max<int32>(component.getBusCount(kAudio, kOutput), 1);
+    std::vector<SpeakerArrangement> inputs(std::size_t(inputBuses), 0);
+    std::vector<SpeakerArrangement> outputs(std::size_t(outputBuses), 0);
+    for (int32 i = 1; i < inputBuses; ++i)
+        instance->Processor()->getBusArrangement(kInput, i, inputs[std::size_t(i)]);
+    for (int32 i = 1; i < outputBuses; ++i)
+        instance->Processor()->getBusArrangement(kOutput, i, outputs[std::size_t(i)]);
+    inputs[0] = outputs[0] = ArrangementFor(channelCount);
     if (channelCount < 1 || channelCount > 64
-        || instance->Processor()->setBusArrangements(&arrangement, 1, &arrangement, 1) != kResultOk)
+        || instance->Processor()->setBusArrangements(inputs.data(), inputBuses, outputs.data(), outputBuses)
+               != kResultOk)
     {
         error = "the plug-in does not accept " + std::to_string(channelCount) + " channel"
                 + (channelCount == 1 ? "" : "s") + " (it takes mono or stereo)";
@@ -286,8 +306,13 @@ bool RenderSession::Start(int channelCount, double sampleRate, int block, bool u
     }
     channels = channelCount;
     blockSize = block;
-    buffers = std::make_unique<ProcessBuffers>(size, std::vector<int> {channelCount}, std::vector<int> {channelCount},
-                                               block);
+    std::vector<int> inputChannels;
+    std::vector<int> outputChannels;
+    for (SpeakerArrangement a : inputs)
+        inputChannels.push_back(SpeakerArr::getChannelCount(a));
+    for (SpeakerArrangement a : outputs)
+        outputChannels.push_back(SpeakerArr::getChannelCount(a));
+    buffers = std::make_unique<ProcessBuffers>(size, inputChannels, outputChannels, block);
     buffers->SetProcessMode(kOffline);
     started = true;
     for (const PendingChange& change : pending)

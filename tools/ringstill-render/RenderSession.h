@@ -30,12 +30,15 @@ public:
     // state's extension. Refused: unknown names, values outside the range.
     bool Set(const std::string& assignment, std::string& error);
     bool LoadState(const std::string& path, std::string& error);
+    // The same from bytes in memory.
+    bool RestoreState(const std::vector<std::uint8_t>& bytes, std::string& error);
     bool SaveState(const std::string& path, std::string& error);
     // The component state as the host would store it; false if the plug-in refused.
     bool GetState(std::vector<std::uint8_t>& bytes);
     void ListParameters(std::FILE* out);
 
-    // Asks for a bus arrangement of this many channels and starts processing.
+    // Asks for a bus arrangement of this many channels on the main buses and starts processing.
+    // Further buses (a side-chain) keep the plug-in's own arrangement and get silence.
     bool Start(int channels, double sampleRate, int blockSize, bool use64, std::string& error);
     // Processes frames (at most the block size) of interleaved audio. The first block also carries
     // the parameter values set before Start, as a host's automation would.

@@ -1,0 +1,204 @@
+// The closed-loop bench's simulator checked against answers known without it: the partitioned
+// convolution equals the direct sum, MSG of a single path is its gain, a pass-through loop is stable
+// just below MSG and howls just above, and a plain -6 dB gain module (loaded like any plug-in) adds
+// 6 dB of stable gain and colours nothing.
+#include "tools/ringstill-loop/Bench.h"
+#include "tools/ringstill-loop/Convolver.h"
+#include "tools/ringstill-loop/Dsp.h"
+#include "tools/ringstill-render/AudioFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+namespace {
+
+using namespace ringstill::loop;
+
+constexpr double kRate = 48000.0;
+constexpr double kSeconds = 6.0;
+
+struct ConvolutionCase
+{
+    int block;
+    int delay;
+    int length;
+};
+
+class LoopConvolver : public ::testing::TestWithParam<ConvolutionCase>
+{
+};
+
+TEST_P(LoopConvolver, MatchesDirectConvolutionBlockByBlock)
+{
+    const ConvolutionCase c = GetParam();
+    Noise noise(std::uint64_t(c.length));
+    std::vector<double> h(std::size_t(c.length), 0.0);
+    for (int i = c.delay; i < c.length; ++i)
+        h[std::size_t(i)] = noise.Gaussian() * std::exp(-4.0 * i / c.length);
+    std::vector<double> x(std::size_t(3 * c.length + 5 * c.block));
+    for (double& v : x)
+        v = noise.Gaussian();
+    Convolver conv;
+    std::string error;
+    ASSERT_TRUE(conv.Prepare(h, c.block, error)) << error;
+    const std::size_t blocks = x.size() / std::size_t(c.block);
+    std::vector<double> y(blocks * std::size_t(c.block));
+    for (std::size_t b = 0; b < blocks; ++b)
+    {
+        conv.Next(y.data() + b * std::size_t(c.block));
+        conv.Push(x.data() + b * std::size_t(c.block));
+    }
+    // The start, and the stretch where the whole response is in play (direct sums cost too much for more).
+    double worst = 0.0;
+    const std::size_t span = std::min<std::size_t>(y.size() / 2, 3000);
+    for (const std::size_t from : {std::size_t(0), y.size() - span})
+    {
+        const std::vector<double> direct = ConvolveDirect(x, h, from, from + span);
+        for (std::size_t n = 0; n < span; ++n)
+            worst = std::max(worst, std::abs(y[from + n] - direct[n]));
+    }
+    EXPECT_LT(worst, 1e-9) << "block " << c.block << ", response " << c.length;
+}
+
+INSTANTIATE_TEST_SUITE_P(Responses, LoopConvolver,
+                         ::testing::Values(ConvolutionCase {64, 64, 200}, ConvolutionCase {64, 100, 1000},
+                                           ConvolutionCase {32, 40, 5000}, ConvolutionCase {128, 130, 20000},
+                                           ConvolutionCase {64, 64, 70000}));
+
+TEST(LoopConvolver, RefusesAResponseInsideTheFirstBlock)
+{
+    std::vector<double> h(500, 0.0);
+    h[10] = 1.0;
+    Convolver conv;
+    std::string error;
+    EXPECT_FALSE(conv.Prepare(h, 64, error));
+    EXPECT_NE(error.find("first 64 samples"), std::string::npos) << error;
+}
+
+TEST(LoopMsg, OfASinglePathIsItsGain)
+{
+    for (double gain : {0.5, -0.25, 2.0})
+    {
+        std::vector<double> h(400, 0.0);
+        h[123] = gain;
+        const MsgResult msg = MaximumStableGain(h, kRate);
+        EXPECT_NEAR(msg.msgDb, -20.0 * std::log10(std::abs(gain)), 1e-6) << gain;
+    }
+}
+
+TEST(LoopMsg, OfAMeasuredResponseSurvivesItsResampling)
+{
+    RoomSpec spec = BuiltInRooms()[2];
+    const RoomResponse original = MakeRoomResponse(spec, 44100.0);
+    const std::string path = (std::filesystem::temp_directory_path() / "ringstill-loop-test-ir.wav").string();
+    std::vector<float> samples(original.taps.begin(), original.taps.end());
+    ringstill::render::AudioWriter writer;
+    std::string error;
+    ASSERT_TRUE(writer.Create(path, 1, 44100, SF_FORMAT_FLOAT, error) && writer.Write(samples.data(), long(samples.size()), error)
+                && writer.Commit(error))
+        << error;
+    RoomResponse loaded;
+    ASSERT_TRUE(LoadRoomResponse(path, kRate, 64, loaded, error)) << error;
+    std::filesystem::remove(path);
+    EXPECT_NEAR(MaximumStableGain(loaded.taps, kRate).msgDb, MaximumStableGain(original.taps, 44100.0).msgDb, 0.05);
+    EXPECT_NEAR(loaded.delaySamples, original.delaySamples * kRate / 44100.0, 8.0);
+}
+
+BenchCase TestRoom(double rt60, double metres, std::uint32_t seed)
+{
+    BenchCase c;
+    c.room.name = "test";
+    c.room.rt60Seconds = rt60;
+    c.room.distanceMetres = metres;
+    c.room.drrDb = 0.0;
+    c.room.seed = seed;
+    c.sampleRate = kRate;
+    c.response = MakeRoomResponse(c.room, kRate);
+    c.msg = MaximumStableGain(c.response.taps, kRate);
+    return c;
+}
+
+struct Material
+{
+    std::vector<double> dry;
+    BandPlan plan;
+};
+
+const Material& Noise6s()
+{
+    static const Material m = [] {
+        Material out;
+        std::vector<double> programme = PinkNoise(std::size_t(kSeconds * kRate), kRate, 5);
+        for (double& v : programme)
+            v *= 0.03;
+        out.dry = DryInput(programme, programme.size(), kRate);
+        out.plan = MakeBandPlan(out.dry, kRate);
+        return out;
+    }();
+    return m;
+}
+
+class LoopPassThrough : public ::testing::TestWithParam<double>
+{
+};
+
+TEST_P(LoopPassThrough, IsStableHalfADecibelBelowMsgAndHowlsHalfADecibelAbove)
+{
+    const BenchCase room = TestRoom(GetParam(), 2.0, 21);
+    const PassThroughFactory passThrough;
+    std::string error;
+    StabilityStep below, above;
+    ASSERT_TRUE(StableAt(room, Noise6s().dry, Noise6s().plan, kSeconds, 64, -0.5, passThrough, below, error)) << error;
+    ASSERT_TRUE(StableAt(room, Noise6s().dry, Noise6s().plan, kSeconds, 64, 0.5, passThrough, above, error)) << error;
+    EXPECT_TRUE(below.stable) << "prominence " << below.maxProminenceDb << " dB";
+    EXPECT_FALSE(above.stable) << "prominence " << above.maxProminenceDb << " dB";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rooms, LoopPassThrough, ::testing::Values(0.25, 0.8));
+
+// The fixture's "Gain" factor is twice its normalised value: 0.25 is -6.02 dB.
+PluginFactory HalfGainModule() { return PluginFactory(RINGSTILL_GAIN_MODULE, "", {"Gain=0.25"}); }
+
+TEST(LoopGainModule, AddsSixDecibelsOfStableGain)
+{
+    const BenchCase room = TestRoom(0.3, 1.5, 22);
+    const PassThroughFactory passThrough;
+    const PluginFactory halfGain = HalfGainModule();
+    std::string error;
+    StableLimit reference, plugin;
+    ASSERT_TRUE(FindStableLimit(room, Noise6s().dry, Noise6s().plan, kSeconds, 64, passThrough, reference, error))
+        << error;
+    ASSERT_TRUE(FindStableLimit(room, Noise6s().dry, Noise6s().plan, kSeconds, 64, halfGain, plugin, error)) << error;
+    EXPECT_TRUE(reference.bounded && plugin.bounded);
+    EXPECT_NEAR(reference.overMsgDb, 0.0, 0.5);
+    EXPECT_NEAR(plugin.overMsgDb - reference.overMsgDb, 6.02, 0.25);
+}
+
+TEST(LoopGainModule, OpenLoopLowersEveryBandAlikeAndPlacesNoNotch)
+{
+    const PluginFactory halfGain = HalfGainModule();
+    std::string error;
+    std::unique_ptr<Processor> p = halfGain.Create(error);
+    ASSERT_NE(p, nullptr) << error;
+    LoopSetup setup;
+    setup.feedback = false;
+    LoopTrace trace;
+    ASSERT_TRUE(RunLoop(setup, Noise6s().dry, Noise6s().dry.size(), *p, trace, error)) << error;
+    const Colouration c = MeasureColouration(trace, kRate);
+    EXPECT_NEAR(c.broadbandDb, -6.02, 0.01);
+    EXPECT_NEAR(c.worstThirdOctaveDb, -6.02, 0.01);
+    const NotchSummary notches = SummariseNotches(MeasureNotches(trace, kRate), kSeconds);
+    EXPECT_EQ(notches.placed, 0);
+}
+
+TEST(LoopGainModule, UnknownSettingIsRefusedByName)
+{
+    const PluginFactory factory(RINGSTILL_GAIN_MODULE, "", {"Auto Catch=Adaptive"});
+    std::string error;
+    EXPECT_FALSE(factory.Check(error));
+    EXPECT_NE(error.find("Auto Catch"), std::string::npos) << error;
+}
+
+} // namespace
