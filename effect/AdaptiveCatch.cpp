@@ -22,6 +22,9 @@ constexpr double kBandHighRatio = 0.45;
 constexpr float kPeakOverSides = 4.0f;
 // A tone's surroundings: bins 4 to 12 away (its own lobe excluded); its context: 4 to 40 away.
 constexpr int kNearBins = 4;
+// A loud tone's window leakage and the intermodulation of a saturated loudspeaker fill the first
+// few bins beside it: its context starts further out.
+constexpr int kContextNearBins = 8;
 constexpr int kSurroundBins = 12;
 constexpr int kContextBins = 40;
 // Peaks this far above their surroundings are followed.
@@ -29,51 +32,78 @@ constexpr float kFollowDb = 6.0f;
 constexpr int kMaxMisses = 2;
 // A peak this close to a notch is that notch's tone.
 constexpr float kOwnToneBins = 1.0f;
-// A howl this close to an automatic notch deepens it instead of getting its own.
+// A notch fading out this close to a new howl is taken back for it.
 constexpr float kSameNotchBins = 1.5f;
 constexpr float kTrackSmoothing = 0.7f;
 // A howl holds its pitch; a voice or an instrument wanders.
 constexpr float kMaxJitterBins = 0.15f;
 
-// Growth is judged over two spans of four frames: a howl grows at a steady rate in dB (a windowed
-// exponential stays exponential), while a note's attack rises fast and stops once the analysis
-// window has filled.
-constexpr int kGrowthSpan = 4;
-constexpr float kNoSlowing = 0.6f;
-constexpr float kFastRiseDb = 3.0f;
-constexpr int kSlowSpan = 15;
+// Growth is judged over the last kGrowthSpan frames (43 ms at 48 kHz), or kSlowSpan frames for a
+// room barely above its stable gain, or kThroughSpan frames under a notch at full depth.
+constexpr int kGrowthSpan = 8;
+// Straight: the levels stray from their fitted line by no more than this (RMS, dB) plus this share
+// of the rise.
+constexpr float kStraightDb = 1.0f;
+constexpr float kStraightShare = 0.05f;
+constexpr float kFastRiseDb = 6.0f;
+constexpr int kSlowSpan = 30;
 constexpr float kSlowShare = 0.25f;
 constexpr float kSlowRiseDb = 5.0f;
-constexpr int kThroughSpan = 8;
+constexpr int kThroughSpan = 16;
 constexpr float kThroughShare = 0.75f;
 constexpr float kThroughRiseDb = 8.0f;
 // A tone standing far above its surroundings this many frames in a row (128 ms at 48 kHz).
 constexpr int kSteadyFrames = 24;
-// A partial of a note has its fundamental below it; a howl has nothing at f/2 or f/3.
-constexpr float kSubharmonicDb = 10.0f;
+// Harmonic series: partials within this range of the tone's level and standing clear (amplitude
+// ratio) of the bins two away, up to this harmonic number, resolved when this many bins apart.
+constexpr float kPartialRangeDb = 15.0f;
+constexpr float kPartialOverSides = 2.0f;
+constexpr float kPartialProminenceDb = 6.0f;
+constexpr int kMaxHarmonic = 16;
+constexpr float kMinPartialSpacingBins = 4.0f;
+constexpr float kPartialToleranceBins = 0.4f;
 
-// The trial: the tone has collapsed once it fell this far below its course before the notch, and
-// further than its neighbourhood fell over the same frames.
-constexpr float kCollapseDb = 9.0f;
-constexpr float kWeakCollapseDb = 4.0f;
-constexpr int kMinTrialFrames = 2;
-constexpr int kTrialFrames = 24;
+// The trial, timed from the moment the cut is in. The tone has collapsed once it fell kCollapseDb
+// below the course it was on before the notch, further than its neighbourhood and the rest of the
+// band fell meanwhile, and it stays more than half that far down for kConfirmSeconds (a beating or
+// tremolo note dips and comes back). The fall must begin within kOnsetSeconds: the loop's delay
+// and the build-up of a reverberant room's reflections, not a note ending by chance later on.
+constexpr float kCollapseDb = 8.0f;
+constexpr float kMinCollapseDb = 5.0f;
+constexpr float kCollapseMarginDb = 3.0f;
+constexpr double kConfirmSeconds = 0.128;
+constexpr double kOnsetSeconds = 0.200;
+constexpr float kOnsetDb = 2.0f;
+// A tone that swells under the notch is a note.
+constexpr double kSwellSeconds = 0.085;
+constexpr float kSwellDb = 3.0f;
+constexpr double kTrialSeconds = 0.512;
+// Energy that appears beside the notch as the tone falls: the voice glided, the loop did nothing.
+constexpr float kGlideDb = 3.0f;
+constexpr int kSideBins = 4;
 // The cut counts as in once the depth has come this close to its target.
 constexpr float kSettledShare = 0.7f;
 constexpr int kMaxSettleFrames = 20;
-
 // A kept notch: how long it holds after its tone last needed it, how fast it then lifts, how much
 // its tone must grow again to bring it back, and how deep it may go.
-constexpr double kHoldSeconds = 20.0;
-constexpr double kMaxHoldSeconds = 160.0;
-constexpr double kLiftDbPerSecond = 0.5;
-constexpr float kLiftingWatchDb = 4.0f;
+constexpr double kHoldSeconds = 2.0;
+constexpr double kMaxHoldSeconds = 120.0;
+constexpr int kMaxHoldDoublings = 6;
+constexpr double kLiftDbPerSecond = 6.0;
+constexpr float kRegrowDb = 3.0f;
+constexpr float kReturnDb = 3.0f;
+constexpr double kReturnSeconds = 0.2;
 constexpr float kDeepenStepDb = 6.0f;
 constexpr float kDeepestDb = -40.0f;
 constexpr float kReleasedDb = -0.5f;
 // A failed trial's frequency counts as a source for this long.
-constexpr double kSourceSeconds = 3.0;
+constexpr double kSourceSeconds = 5.0;
 constexpr float kSourceBins = 1.5f;
+constexpr float kAboveSourceDb = 6.0f;
+
+// A notch is never narrower than the analysis can place it: below about 600 Hz at 48 kHz a new
+// automatic notch is one bin wide rather than Auto Width's Q.
+constexpr float kMinBandwidthBins = 1.0f;
 
 constexpr float kReusableDepthDb = 0.05f;
 constexpr float kFloorAmplitude = 1e-20f;
@@ -89,8 +119,15 @@ struct Thresholds
 Thresholds ThresholdsFor(float s)
 {
     s = std::clamp(s, 0.0f, 1.0f);
-    return {14.0f - 6.0f * s, 0.45f - 0.2f * s, 26.0f - 8.0f * s};
+    return {14.0f - 6.0f * s, 0.45f - 0.2f * s, 20.0f - 6.0f * s};
 }
+
+// Sum of the bins' levels in dB over from..to within the band, and how many there were.
+struct LevelSum
+{
+    float sumDb = 0.0f;
+    int count = 0;
+};
 
 // The magnitudes of one frame and where to look in them.
 struct Frame
@@ -101,6 +138,8 @@ struct Frame
     int hi;
     float binHz;
     float framesPerSecond;
+    mutable LevelSum bandLevels; // of the whole band, summed when first needed
+    mutable bool bandSummed = false;
 };
 
 float ToDb(float amplitude) { return 20.0f * std::log10(std::max(amplitude, kFloorAmplitude)); }
@@ -118,6 +157,7 @@ float LevelDbAt(const Frame& f, float hz)
 }
 
 // Mean magnitude of the bins near..far away from k on both sides, in dB.
+// Mean magnitude of the bins near..far away from k on both sides, in dB.
 float AroundDb(const Frame& f, int k, int near, int far)
 {
     float sum = 0.0f;
@@ -131,17 +171,53 @@ float AroundDb(const Frame& f, int k, int near, int far)
 
 float SurroundDb(const Frame& f, float hz) { return AroundDb(f, BinOf(f, hz), kNearBins, kSurroundBins); }
 
-// The energy of a tone's neighbourhood (its own lobe excluded), in dB: dominated by the strongest
-// partials near it, which rise and fall with it when they belong to the same voice or chord.
+LevelSum SumDb(const Frame& f, int from, int to)
+{
+    LevelSum s;
+    for (int j = std::max(f.lo, from); j <= std::min(f.hi, to); ++j, ++s.count)
+        s.sumDb += ToDb(f.mag[j]);
+    return s;
+}
+
+// A tone's neighbourhood (its own lobe and leakage excluded) as the mean of its bins' levels in
+// dB: it falls when the voice or chord the tone belongs to ends, while the few partials and
+// distortion products of one loud tone hardly move it.
 float ContextDb(const Frame& f, float hz)
 {
     const int k = BinOf(f, hz);
-    float sum = 0.0f;
-    for (int j = std::max(1, k - kContextBins); j <= k - kNearBins; ++j)
-        sum += f.mag[j] * f.mag[j];
-    for (int j = k + kNearBins; j <= std::min(f.half - 1, k + kContextBins); ++j)
-        sum += f.mag[j] * f.mag[j];
-    return 10.0f * std::log10(std::max(sum, kFloorAmplitude));
+    const LevelSum below = SumDb(f, k - kContextBins, k - kContextNearBins);
+    const LevelSum above = SumDb(f, k + kContextNearBins, k + kContextBins);
+    const int count = below.count + above.count;
+    return count > 0 ? (below.sumDb + above.sumDb) / static_cast<float>(count) : 0.0f;
+}
+
+// The rest of the band the same way: the programme at large.
+float RestDb(const Frame& f, float hz)
+{
+    const int k = BinOf(f, hz);
+    if (!f.bandSummed)
+    {
+        f.bandLevels = SumDb(f, f.lo, f.hi);
+        f.bandSummed = true;
+    }
+    const LevelSum near = SumDb(f, k - kContextBins, k + kContextBins);
+    const int count = f.bandLevels.count - near.count;
+    return count > 0 ? (f.bandLevels.sumDb - near.sumDb) / static_cast<float>(count) : 0.0f;
+}
+
+// The loudest bin 2 to kSideBins away from the tone's bin, in dB.
+float SideDb(const Frame& f, float hz)
+{
+    const int k = BinOf(f, hz);
+    float loudest = 0.0f;
+    for (int d = 2; d <= kSideBins; ++d)
+    {
+        if (k - d >= 1)
+            loudest = std::max(loudest, f.mag[k - d]);
+        if (k + d <= f.half - 1)
+            loudest = std::max(loudest, f.mag[k + d]);
+    }
+    return ToDb(loudest);
 }
 
 int Frames(const Frame& f, double seconds) { return static_cast<int>(seconds * f.framesPerSecond); }
@@ -260,39 +336,79 @@ void FollowPeak(NotchBank& bank, const Frame& f, int k)
         StartTrack(*weakest, hz, levelDb, prominence);
 }
 
-bool NearSource(const AdaptiveCatchState& s, float hz, float binHz)
+// A tone where a trial failed lately is that source again, unless it now stands well above the
+// level it had then.
+bool LikeSource(const AdaptiveCatchState& s, float hz, float levelDb, float binHz)
 {
     for (const AdaptiveSource& src : s.sources)
-        if (src.frames > 0 && std::fabs(src.frequency - hz) < kSourceBins * binHz)
+        if (src.frames > 0 && std::fabs(src.frequency - hz) < kSourceBins * binHz
+            && levelDb < src.levelDb + kAboveSourceDb)
             return true;
     return false;
 }
 
-// A prominent peak at f/2 or f/3: the tone is a partial of a note.
-bool HasSubharmonic(const Frame& f, float hz)
+// A partial of a voice or an instrument: its octave stands out near its level (it is a note's
+// fundamental), or a tone at half or a third of its frequency does (it is an upper partial), or
+// both its neighbours in some harmonic series do. A howl stands alone; clipped, it adds odd
+// harmonics above itself, which none of these tests takes for a series.
+bool IsPartial(const Frame& f, float hz, float levelDb)
 {
-    for (float divisor : {2.0f, 3.0f})
+    const auto present = [&](float at) {
+        const int k = static_cast<int>(std::lround(at / f.binHz));
+        if (at < kBandLowHz || k < 4 || k > f.half - 5)
+            return false;
+        // The loudest of the three bins there, a peak within a fraction of a bin of the exact
+        // multiple (partials are harmonic; another howl nearby is not), standing clear of the bins
+        // two beyond it or, broadened by vibrato, of its surroundings.
+        int peak = k;
+        for (int j : {k - 1, k + 1})
+            if (f.mag[j] > f.mag[peak])
+                peak = j;
+        const float m = f.mag[peak];
+        if (ToDb(m) < levelDb - kPartialRangeDb || m < f.mag[peak - 1] || m < f.mag[peak + 1]
+            || std::fabs(RefinedHz(f, peak) - at) > kPartialToleranceBins * f.binHz)
+            return false;
+        return (m > kPartialOverSides * f.mag[peak - 2] && m > kPartialOverSides * f.mag[peak + 2])
+               || ToDb(m) - SurroundDb(f, at) >= kPartialProminenceDb;
+    };
+    if (present(2.0f * hz) || present(0.5f * hz) || present(hz / 3.0f))
+        return true;
+    for (int n = 2; n <= kMaxHarmonic; ++n)
     {
-        const float sub = hz / divisor;
-        if (sub / f.binHz < static_cast<float>(kNearBins))
-            continue;
-        if (LevelDbAt(f, sub) - SurroundDb(f, sub) >= kSubharmonicDb)
+        const float f0 = hz / static_cast<float>(n);
+        if (f0 < kMinPartialSpacingBins * f.binHz)
+            break;
+        if (present(hz - f0) && present(hz + f0))
             return true;
     }
     return false;
 }
 
-// Growth in a level ring whose newest entry is `n` (count entries so far): over the last `span`
-// frames at least minSlope per frame, over the span before at least half that, and minRiseDb in all.
+// Growth in a level ring whose newest entry is `n` (count entries so far) over its last `span`
+// frames: at least minSlope per frame and minRiseDb in all, and straight in dB. A howl grows
+// exponentially, and a windowed exponential stays one; an attack or a syllable is a step, which the
+// window only rounds into an S that no straight line fits.
 bool GrowsOver(const Levels& ring, int n, int count, int span, float minSlope, float minRiseDb)
 {
-    if (count < 2 * span + 1 || 2 * span >= kAdaptiveHistory)
+    if (count < span + 1 || span > kAdaptiveHistory)
         return false;
-    const float recent = Slope(ring, n, 0, span);
-    const float before = Slope(ring, n, span, span);
-    // A howl grows at a steady rate; an attack slows down as the analysis window fills.
-    return recent >= minSlope && before >= 0.5f * minSlope && recent >= kNoSlowing * before
-           && Ago(ring, n, 0) - Ago(ring, n, 2 * span) >= minRiseDb;
+    const float slope = Slope(ring, n, 0, span);
+    const float rise = Ago(ring, n, 0) - Ago(ring, n, span - 1);
+    if (slope < minSlope || rise < minRiseDb)
+        return false;
+    float mean = 0.0f;
+    for (int i = 0; i < span; ++i)
+        mean += Ago(ring, n, i);
+    mean /= static_cast<float>(span);
+    const float mid = 0.5f * static_cast<float>(span - 1);
+    float squares = 0.0f;
+    for (int i = 0; i < span; ++i)
+    {
+        const float fit = mean + slope * (mid - static_cast<float>(i));
+        const float d = Ago(ring, n, i) - fit;
+        squares += d * d;
+    }
+    return std::sqrt(squares / static_cast<float>(span)) <= kStraightDb + kStraightShare * rise;
 }
 
 // A building howl: fast growth over two short spans, or slower steady growth over two long ones (a
@@ -321,14 +437,17 @@ bool GrowsThroughNotch(const Levels& ring, int n, int count, const Thresholds& t
 
 HowlEvidence HowlLike(const AdaptiveCatchState& s, const Frame& f, const AdaptiveTrack& t, const Thresholds& th)
 {
-    if (t.frames < kGrowthSpan + 2 || t.prominenceDb < th.triggerDb || t.jitterHz > kMaxJitterBins * f.binHz)
+    if (t.frames < kGrowthSpan / 2 + 2 || t.prominenceDb < th.triggerDb || t.jitterHz > kMaxJitterBins * f.binHz)
         return HowlEvidence::None;
-    const HowlEvidence growth = Growth(t.levelDb, Newest(t), t.frames, th);
-    if (growth != HowlEvidence::None)
-        return growth;
-    if (t.steadyFrames >= kSteadyFrames && !NearSource(s, t.frequency, f.binHz) && !HasSubharmonic(f, t.frequency))
-        return HowlEvidence::Stood;
-    return HowlEvidence::None;
+    HowlEvidence evidence = Growth(t.levelDb, Newest(t), t.frames, th);
+    if (evidence == HowlEvidence::None && t.steadyFrames >= kSteadyFrames)
+        evidence = HowlEvidence::Stood;
+    if (evidence == HowlEvidence::None)
+        return evidence;
+    const float levelDb = Ago(t.levelDb, Newest(t), 0);
+    if (IsPartial(f, t.frequency, levelDb) || LikeSource(s, t.frequency, levelDb, f.binHz))
+        return HowlEvidence::None;
+    return evidence;
 }
 
 // ---- notches -------------------------------------------------------------------------------------
@@ -368,7 +487,7 @@ void StartTrial(NotchBank& bank, const Frame& f, int index, const AdaptiveTrack&
     slot.active = true;
     slot.manual = false;
     slot.frequency = t.frequency;
-    slot.q = bank.autoQ;
+    slot.q = std::min(bank.autoQ, t.frequency / (kMinBandwidthBins * f.binHz));
     slot.targetDepth = bank.autoCutDb;
     slot.age = 0;
     AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
@@ -376,8 +495,12 @@ void StartTrial(NotchBank& bank, const Frame& f, int index, const AdaptiveTrack&
     a.phase = AdaptivePhase::Trial;
     a.evidence = evidence;
     a.refLevelDb = Ago(t.levelDb, Newest(t), 0);
-    a.refSlopeDb = std::min(0.0f, Slope(t.levelDb, Newest(t), 0, 2 * kGrowthSpan));
+    a.refSlopeDb = std::min(0.0f, Slope(t.levelDb, Newest(t), 0, kGrowthSpan));
     a.refContextDb = ContextDb(f, t.frequency);
+    a.refBroadDb = RestDb(f, t.frequency);
+    a.refSideDb = SideDb(f, t.frequency);
+    a.refProminenceDb = t.prominenceDb;
+    a.howlLevelDb = a.refLevelDb;
     const int n = Newest(t);
     for (int i = 0; i < kAdaptiveHistory; ++i)
         a.levelDb[static_cast<std::size_t>(i)] = Ago(t.levelDb, n, kAdaptiveHistory - 1 - i);
@@ -386,29 +509,38 @@ void StartTrial(NotchBank& bank, const Frame& f, int index, const AdaptiveTrack&
 void Keep(NotchBank& bank, const Frame& f, int index, float levelDb)
 {
     AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
+    if (a.phase == AdaptivePhase::None)
+        a.howlLevelDb = levelDb; // taken over: its howl's level is not known
     a.phase = AdaptivePhase::Kept;
     a.frames = 0;
     a.keptDepthDb = bank.slots[static_cast<std::size_t>(index)].targetDepth;
     a.quiet = 0;
-    a.holdFrames = Frames(f, kHoldSeconds);
+    // Each time the loop proves the notch needed again, it holds twice as long.
+    a.holdFrames = std::min(Frames(f, kHoldSeconds) << std::min(a.needs, kMaxHoldDoublings),
+                            Frames(f, kMaxHoldSeconds));
     a.levelDb.fill(levelDb);
 }
 
-void Reject(NotchBank& bank, const Frame& f, int index)
+void Reject(NotchBank& bank, const Frame& f, int index, float levelDb)
 {
     Notch& slot = bank.slots[static_cast<std::size_t>(index)];
     slot.targetDepth = 0.0f;
-    bank.adaptive.notches[static_cast<std::size_t>(index)] = AdaptiveNotch{};
+    AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
+
     AdaptiveSource* oldest = &bank.adaptive.sources[0];
     for (AdaptiveSource& src : bank.adaptive.sources)
         if (src.frames < oldest->frames)
             oldest = &src;
     oldest->frequency = slot.frequency;
+    oldest->levelDb = std::max(a.howlLevelDb, levelDb);
     oldest->frames = Frames(f, kSourceSeconds);
+    a = AdaptiveNotch{};
 }
 
 // The tone under a kept notch grew again: back to full depth, or deeper when it was at full depth.
-void Need(NotchBank& bank, const Frame& f, int index)
+// The tone under a kept notch grew again: back to full depth, or deeper when it was at full depth,
+// and held twice as long.
+void Need(NotchBank& bank, const Frame& f, int index, float levelDb)
 {
     Notch& slot = bank.slots[static_cast<std::size_t>(index)];
     AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
@@ -419,33 +551,41 @@ void Need(NotchBank& bank, const Frame& f, int index)
         a.keptDepthDb = std::max(kDeepestDb, a.keptDepthDb - kDeepenStepDb);
         slot.targetDepth = a.keptDepthDb;
     }
-    a.quiet = 0;
-    a.holdFrames = std::min(2 * a.holdFrames, Frames(f, kMaxHoldSeconds));
-    // Its growth is answered: judge what follows on its own.
-    a.levelDb.fill(Ago(a.levelDb, a.frames, 0));
     slot.age = 0;
+    a.needs += 1;
+    a.howlLevelDb = std::max(a.howlLevelDb, levelDb);
+    a.quiet = 0;
+    a.returned = 0;
+    a.holdFrames = std::min(Frames(f, kHoldSeconds) << std::min(a.needs, kMaxHoldDoublings),
+                            Frames(f, kMaxHoldSeconds));
+    // Its growth is answered: judge what follows on its own.
+    a.levelDb.fill(levelDb);
 }
 
-// A howl found where an automatic notch already is: that notch deepens. Elsewhere: a new trial.
-void PlaceOrDeepen(NotchBank& bank, const Frame& f, const AdaptiveTrack& t, HowlEvidence evidence)
+// A howl gets a trial notch of its own, also beside an existing notch whose skirt it escaped (a
+// notch bends the loop's phase next to it, which can move a howl there); a notch fading out right
+// there is taken back instead.
+void Place(NotchBank& bank, const Frame& f, const AdaptiveTrack& t, HowlEvidence evidence)
 {
     const int near = SlotNear(bank, t.frequency, kSameNotchBins);
     if (near >= 0)
     {
         const Notch& slot = bank.slots[static_cast<std::size_t>(near)];
-        const AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(near)];
-        if (!slot.manual && a.phase == AdaptivePhase::Kept)
-            Need(bank, f, near);
-        else if (!slot.manual && slot.targetDepth == 0.0f)
-            StartTrial(bank, f, near, t, evidence); // fading out: back on trial
-        return;
+        if (!slot.manual && slot.targetDepth == 0.0f)
+        {
+            StartTrial(bank, f, near, t, evidence);
+            return;
+        }
     }
     const int index = SlotForNewNotch(bank);
     if (index >= 0)
         StartTrial(bank, f, index, t, evidence);
 }
 
-void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb, float contextDb)
+// The loop's answer. A howl collapses once the notch is in: after the loop's delay its tone falls
+// below the course it was on, further than its neighbourhood and the whole band fell meanwhile,
+// and it stays down. A note does not; a voice that glides away from the notch shows up beside it.
+void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
 {
     const Notch& slot = bank.slots[static_cast<std::size_t>(index)];
     AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
@@ -457,17 +597,21 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb, float
         return;
     const int since = a.frames - a.settled;
     const float expected = a.refLevelDb + a.refSlopeDb * static_cast<float>(a.frames);
-    const float contextFall = std::max(0.0f, a.refContextDb - contextDb);
-    const float collapse = expected - levelDb - contextFall;
-    if (since >= kMinTrialFrames && collapse >= kCollapseDb)
+    const float around = std::max({0.0f, a.refContextDb - ContextDb(f, slot.frequency), a.refBroadDb - RestDb(f, slot.frequency)});
+    const bool moved = SideDb(f, slot.frequency) - a.refSideDb > kGlideDb;
+    const float collapse = moved ? 0.0f : expected - levelDb - around;
+    // A tone can fall no further than back into its surroundings.
+    const float needed = std::clamp(a.refProminenceDb - kCollapseMarginDb, kMinCollapseDb, kCollapseDb);
+    if (collapse < 0.5f * needed)
+        a.collapsed = -1;
+    else if (a.collapsed < 0 && collapse >= needed)
+        a.collapsed = since;
+    if (a.collapsed >= 0 && since - a.collapsed >= Frames(f, kConfirmSeconds))
         Keep(bank, f, index, levelDb);
-    else if (since >= kTrialFrames)
-    {
-        if (collapse >= kWeakCollapseDb)
-            Keep(bank, f, index, levelDb);
-        else
-            Reject(bank, f, index);
-    }
+    else if ((since >= Frames(f, kSwellSeconds) && collapse <= -kSwellDb)
+             || (since >= Frames(f, kOnsetSeconds) && a.collapsed < 0 && collapse < kOnsetDb)
+             || since >= Frames(f, kTrialSeconds))
+        Reject(bank, f, index, levelDb);
 }
 
 // A kept notch: it holds while its tone stays down, lifts slowly once it has not been needed for a
@@ -484,11 +628,24 @@ void TendKept(NotchBank& bank, const Frame& f, int index, float levelDb, float p
     a.quiet += 1;
     slot.age = a.quiet;
     const bool lifting = slot.targetDepth > a.keptDepthDb + 0.5f;
-    const bool grows = lifting ? prominenceDb >= th.triggerDb - kLiftingWatchDb && Grows(a.levelDb, a.frames, a.frames, th)
-                               : prominenceDb >= th.triggerDb && GrowsThroughNotch(a.levelDb, a.frames, a.frames, th);
+    // At full depth the notch holds unless the tone grows back, like a howl, to the level it howled
+    // at; while it lifts, the first signs of a howl bring it back.
+    const bool grows = lifting ? prominenceDb >= th.triggerDb && Grows(a.levelDb, a.frames, a.frames, th)
+                                     && !IsPartial(f, slot.frequency, levelDb)
+                               : levelDb >= a.howlLevelDb - kRegrowDb
+                                     && GrowsThroughNotch(a.levelDb, a.frames, a.frames, th);
     if (grows)
     {
-        Need(bank, f, index);
+        Need(bank, f, index, levelDb);
+        return;
+    }
+    // Back as loud as when it was notched for a while, yet not grown back like a howl: with the
+    // loop cut, only a held note gets there. The notch was on a note; it goes, and the note is
+    // remembered.
+    a.returned = levelDb >= a.howlLevelDb - kReturnDb && !lifting ? a.returned + 1 : 0;
+    if (a.returned > Frames(f, kReturnSeconds))
+    {
+        Reject(bank, f, index, levelDb);
         return;
     }
     if (a.quiet <= a.holdFrames)
@@ -518,7 +675,7 @@ void TendNotches(NotchBank& bank, const Frame& f, const Thresholds& th)
         if (a.phase == AdaptivePhase::None)
             Keep(bank, f, i, levelDb);
         if (a.phase == AdaptivePhase::Trial)
-            JudgeTrial(bank, f, i, levelDb, ContextDb(f, slot.frequency));
+            JudgeTrial(bank, f, i, levelDb);
         else
             TendKept(bank, f, i, levelDb, levelDb - SurroundDb(f, slot.frequency), th);
     }
@@ -548,7 +705,7 @@ void DecideTracks(NotchBank& bank, const Frame& f, const Thresholds& th)
         const HowlEvidence evidence = bank.hold ? HowlEvidence::None : HowlLike(s, f, t, th);
         if (evidence == HowlEvidence::None)
             continue;
-        PlaceOrDeepen(bank, f, t, evidence);
+        Place(bank, f, t, evidence);
         t = AdaptiveTrack{};
     }
 }
@@ -579,10 +736,10 @@ void AnalyseAdaptiveFrame(NotchBank& bank, const float* mag)
     f.hi = std::min(f.half - 4, static_cast<int>(top / f.binHz));
     if (f.hi < f.lo)
         return;
-    float sum = 0.0f;
+    float loudest = 0.0f;
     for (int k = f.lo; k <= f.hi; ++k)
-        sum += mag[k];
-    if (!(sum > 0.0f))
+        loudest = std::max(loudest, mag[k]);
+    if (!(loudest > 0.0f))
         return; // digital silence: nothing ages, nothing changes
 
     AdaptiveCatchState& s = bank.adaptive;

@@ -56,11 +56,18 @@ struct AdaptiveNotch
     std::int32_t frames = 0;   // frames in this phase
     std::int32_t settled = -1; // trial: frame at which the cut was in, -1 before
     float refLevelDb = 0.0f;   // trial: the tone's level when placed
+    float refProminenceDb = 0.0f; // trial: how far it stood above its surroundings then
     float refSlopeDb = 0.0f;   // trial: its decay per frame before (0 when it was not decaying)
     float refContextDb = 0.0f; // trial: its spectral neighbourhood when placed
+    float refBroadDb = 0.0f;   // trial: the rest of the band when placed
+    float refSideDb = 0.0f;    // trial: the bins just beside it when placed
+    std::int32_t collapsed = -1; // trial: frame since which it has stayed down, -1 while not
+    float howlLevelDb = 0.0f;  // the loudest its tone was when the notch went in
+    std::int32_t needs = 0;    // times the loop proved it needed again
     float keptDepthDb = 0.0f;  // kept: the cut it holds at full depth
     std::int32_t quiet = 0;    // kept: frames since its tone last needed it
     std::int32_t holdFrames = 0; // kept: quiet frames before it starts to lift
+    std::int32_t returned = 0;   // kept: frames in a row its tone has been back at its old level
     std::array<float, kAdaptiveHistory> levelDb{}; // trial: before the notch, oldest first; kept: under it
 };
 
@@ -68,6 +75,7 @@ struct AdaptiveNotch
 struct AdaptiveSource
 {
     float frequency = 0.0f;
+    float levelDb = 0.0f;    // how loud it was
     std::int32_t frames = 0; // left; 0 is free
 };
 
