@@ -52,8 +52,12 @@ constexpr float kSlowRiseDb = 5.0f;
 constexpr int kThroughSpan = 16;
 constexpr float kThroughShare = 0.75f;
 constexpr float kThroughRiseDb = 8.0f;
-// A tone standing far above its surroundings this many frames in a row (128 ms at 48 kHz).
+// A tone standing far above its surroundings this many frames in a row (128 ms at 48 kHz), or
+// above them as far as a howl is tried at for this long: a room barely above its stable gain
+// builds its howl over seconds.
 constexpr int kSteadyFrames = 24;
+constexpr double kStandingSeconds = 1.0;
+constexpr double kOutstaySeconds = 3.0;
 // Harmonic series: partials within this range of the tone's level and standing clear (amplitude
 // ratio) of the bins two away, up to this harmonic number, resolved when this many bins apart.
 constexpr float kPartialRangeDb = 15.0f;
@@ -78,6 +82,7 @@ constexpr float kOnsetDb = 2.0f;
 constexpr double kSwellSeconds = 0.085;
 constexpr float kSwellDb = 3.0f;
 constexpr double kTrialSeconds = 0.512;
+constexpr double kStoodPatience = 2.0;
 // Energy that appears beside the notch as the tone falls: the voice glided, the loop did nothing.
 constexpr float kGlideDb = 3.0f;
 constexpr int kSideBins = 4;
@@ -86,13 +91,11 @@ constexpr float kSettledShare = 0.7f;
 constexpr int kMaxSettleFrames = 20;
 // A kept notch: how long it holds after its tone last needed it, how fast it then lifts, how much
 // its tone must grow again to bring it back, and how deep it may go.
-constexpr double kHoldSeconds = 2.0;
+constexpr double kHoldSeconds = 8.0;
 constexpr double kMaxHoldSeconds = 120.0;
 constexpr int kMaxHoldDoublings = 6;
-constexpr double kLiftDbPerSecond = 6.0;
+constexpr double kLiftDbPerSecond = 2.0;
 constexpr float kRegrowDb = 3.0f;
-constexpr float kReturnDb = 3.0f;
-constexpr double kReturnSeconds = 0.2;
 constexpr float kDeepenStepDb = 6.0f;
 constexpr float kDeepestDb = -40.0f;
 constexpr float kReleasedDb = -0.5f;
@@ -274,6 +277,7 @@ void MeasureTracks(AdaptiveCatchState& s, const Frame& f, const Thresholds& th)
         t.misses += 1;
         t.prominenceDb = level - SurroundDb(f, t.frequency);
         t.steadyFrames = t.prominenceDb >= th.steadyDb ? t.steadyFrames + 1 : 0;
+        t.standingFrames = t.prominenceDb >= th.triggerDb ? t.standingFrames + 1 : 0;
     }
 }
 
@@ -440,12 +444,15 @@ HowlEvidence HowlLike(const AdaptiveCatchState& s, const Frame& f, const Adaptiv
     if (t.frames < kGrowthSpan / 2 + 2 || t.prominenceDb < th.triggerDb || t.jitterHz > kMaxJitterBins * f.binHz)
         return HowlEvidence::None;
     HowlEvidence evidence = Growth(t.levelDb, Newest(t), t.frames, th);
-    if (evidence == HowlEvidence::None && t.steadyFrames >= kSteadyFrames)
+    if (evidence == HowlEvidence::None
+        && (t.steadyFrames >= kSteadyFrames || t.standingFrames >= Frames(f, kStandingSeconds)))
         evidence = HowlEvidence::Stood;
     if (evidence == HowlEvidence::None)
         return evidence;
     const float levelDb = Ago(t.levelDb, Newest(t), 0);
-    if (IsPartial(f, t.frequency, levelDb) || LikeSource(s, t.frequency, levelDb, f.binHz))
+    // A source remembered is a note; a tone that stands far longer than notes do is tried again.
+    const bool outstays = t.standingFrames >= Frames(f, kOutstaySeconds);
+    if (IsPartial(f, t.frequency, levelDb) || (!outstays && LikeSource(s, t.frequency, levelDb, f.binHz)))
         return HowlEvidence::None;
     return evidence;
 }
@@ -526,7 +533,6 @@ void Reject(NotchBank& bank, const Frame& f, int index, float levelDb)
     Notch& slot = bank.slots[static_cast<std::size_t>(index)];
     slot.targetDepth = 0.0f;
     AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
-
     AdaptiveSource* oldest = &bank.adaptive.sources[0];
     for (AdaptiveSource& src : bank.adaptive.sources)
         if (src.frames < oldest->frames)
@@ -555,7 +561,6 @@ void Need(NotchBank& bank, const Frame& f, int index, float levelDb)
     a.needs += 1;
     a.howlLevelDb = std::max(a.howlLevelDb, levelDb);
     a.quiet = 0;
-    a.returned = 0;
     a.holdFrames = std::min(Frames(f, kHoldSeconds) << std::min(a.needs, kMaxHoldDoublings),
                             Frames(f, kMaxHoldSeconds));
     // Its growth is answered: judge what follows on its own.
@@ -606,11 +611,14 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
         a.collapsed = -1;
     else if (a.collapsed < 0 && collapse >= needed)
         a.collapsed = since;
+    // A tone that stood for long may be a howl held in a reverberant room: its collapse starts
+    // late and slow (the reflections keep feeding it), so it gets longer to show.
+    const double patience = a.evidence == HowlEvidence::Stood ? kStoodPatience : 1.0;
     if (a.collapsed >= 0 && since - a.collapsed >= Frames(f, kConfirmSeconds))
         Keep(bank, f, index, levelDb);
     else if ((since >= Frames(f, kSwellSeconds) && collapse <= -kSwellDb)
-             || (since >= Frames(f, kOnsetSeconds) && a.collapsed < 0 && collapse < kOnsetDb)
-             || since >= Frames(f, kTrialSeconds))
+             || (since >= Frames(f, patience * kOnsetSeconds) && a.collapsed < 0 && collapse < kOnsetDb)
+             || since >= Frames(f, patience * kTrialSeconds))
         Reject(bank, f, index, levelDb);
 }
 
@@ -637,15 +645,6 @@ void TendKept(NotchBank& bank, const Frame& f, int index, float levelDb, float p
     if (grows)
     {
         Need(bank, f, index, levelDb);
-        return;
-    }
-    // Back as loud as when it was notched for a while, yet not grown back like a howl: with the
-    // loop cut, only a held note gets there. The notch was on a note; it goes, and the note is
-    // remembered.
-    a.returned = levelDb >= a.howlLevelDb - kReturnDb && !lifting ? a.returned + 1 : 0;
-    if (a.returned > Frames(f, kReturnSeconds))
-    {
-        Reject(bank, f, index, levelDb);
         return;
     }
     if (a.quiet <= a.holdFrames)

@@ -28,6 +28,7 @@ struct AdaptiveTrack
     std::int32_t frames = 0; // frames since it started
     std::int32_t misses = 0; // frames in a row without a peak
     std::int32_t steadyFrames = 0; // frames in a row standing far above its surroundings
+    std::int32_t standingFrames = 0; // frames in a row standing above them as far as a howl does
     float prominenceDb = 0.0f;
     std::array<float, kAdaptiveHistory> levelDb{};
 };
@@ -67,7 +68,6 @@ struct AdaptiveNotch
     float keptDepthDb = 0.0f;  // kept: the cut it holds at full depth
     std::int32_t quiet = 0;    // kept: frames since its tone last needed it
     std::int32_t holdFrames = 0; // kept: quiet frames before it starts to lift
-    std::int32_t returned = 0;   // kept: frames in a row its tone has been back at its old level
     std::array<float, kAdaptiveHistory> levelDb{}; // trial: before the notch, oldest first; kept: under it
 };
 
