@@ -96,6 +96,9 @@ constexpr double kMaxHoldSeconds = 120.0;
 constexpr int kMaxHoldDoublings = 6;
 constexpr double kLiftDbPerSecond = 2.0;
 constexpr float kRegrowDb = 3.0f;
+// While a notch lifts, its tone must also rise this far above its usual level while held.
+constexpr float kAboveHeldDb = 10.0f;
+constexpr float kHeldSmoothing = 0.01f;
 constexpr float kDeepenStepDb = 6.0f;
 constexpr float kDeepestDb = -40.0f;
 constexpr float kReleasedDb = -0.5f;
@@ -526,6 +529,7 @@ void Keep(NotchBank& bank, const Frame& f, int index, float levelDb)
     a.holdFrames = std::min(Frames(f, kHoldSeconds) << std::min(a.needs, kMaxHoldDoublings),
                             Frames(f, kMaxHoldSeconds));
     a.levelDb.fill(levelDb);
+    a.heldLevelDb = levelDb;
 }
 
 void Reject(NotchBank& bank, const Frame& f, int index, float levelDb)
@@ -638,8 +642,8 @@ void TendKept(NotchBank& bank, const Frame& f, int index, float levelDb, float p
     const bool lifting = slot.targetDepth > a.keptDepthDb + 0.5f;
     // At full depth the notch holds unless the tone grows back, like a howl, to the level it howled
     // at; while it lifts, the first signs of a howl bring it back.
-    const bool grows = lifting ? prominenceDb >= th.triggerDb && Grows(a.levelDb, a.frames, a.frames, th)
-                                     && !IsPartial(f, slot.frequency, levelDb)
+    const bool grows = lifting ? prominenceDb >= th.triggerDb && levelDb >= a.heldLevelDb + kAboveHeldDb
+                                     && Grows(a.levelDb, a.frames, a.frames, th) && !IsPartial(f, slot.frequency, levelDb)
                                : levelDb >= a.howlLevelDb - kRegrowDb
                                      && GrowsThroughNotch(a.levelDb, a.frames, a.frames, th);
     if (grows)
@@ -648,7 +652,11 @@ void TendKept(NotchBank& bank, const Frame& f, int index, float levelDb, float p
         return;
     }
     if (a.quiet <= a.holdFrames)
+    {
+        // The tone's usual level while held, which a returning howl rises out of.
+        a.heldLevelDb += (levelDb - a.heldLevelDb) * kHeldSmoothing;
         return;
+    }
     slot.targetDepth = std::min(0.0f, slot.targetDepth + static_cast<float>(kLiftDbPerSecond) / f.framesPerSecond);
     if (slot.targetDepth > kReleasedDb)
     {

@@ -68,6 +68,7 @@ struct AdaptiveNotch
     float keptDepthDb = 0.0f;  // kept: the cut it holds at full depth
     std::int32_t quiet = 0;    // kept: frames since its tone last needed it
     std::int32_t holdFrames = 0; // kept: quiet frames before it starts to lift
+    float heldLevelDb = 0.0f;    // kept: the tone's usual level while held
     std::array<float, kAdaptiveHistory> levelDb{}; // trial: before the notch, oldest first; kept: under it
 };
 
