@@ -678,6 +678,45 @@ INSTANTIATE_TEST_SUITE_P(
                + std::to_string(int(info.param.sampleRate)) + "Hz" + std::to_string(info.param.blockSize);
     });
 
+// A tone above the classic detector's search band that grows like a howl, then holds: the classic
+// detector never sees it and passes it untouched; in Adaptive mode, switched on through the saved
+// state while the plug-in runs, it gets a trial notch at the next blocks.
+TEST_F(Vst3Plugin, TheAutoCatchModeFromTheStateReachesTheProcessingAtTheNextBlock)
+{
+    const Bytes classic = Save(*instance);
+    Bytes adaptive = classic;
+    adaptive.insert(adaptive.end(), kAdaptiveExtension.begin(), kAdaptiveExtension.end());
+    ProcessBuffers buffers(kSample32, {2}, {2}, kMaxBlock);
+    ASSERT_EQ(instance->StartProcessing(kSample32, 48000.0, kMaxBlock), kResultOk);
+    const auto tone = [](long t) {
+        const double seconds = double(t) / 48000.0;
+        const double db = std::min(-70.0 + 60.0 * std::fmod(seconds, 1.5), -20.0);
+        return std::pow(10.0, db / 20.0) * std::sin(2.0 * M_PI * 14500.0 * seconds);
+    };
+    long t = 0;
+    const auto run = [&](double seconds) {
+        bool touched = false;
+        for (; t < long(seconds * 48000.0); t += kMaxBlock)
+        {
+            for (int c = 0; c < 2; ++c)
+                for (int n = 0; n < kMaxBlock; ++n)
+                    buffers.SetInput(0, c, n, tone(t + n));
+            if (instance->Process(buffers, kMaxBlock) != kResultOk)
+                return false;
+            for (int n = 0; n < kMaxBlock; ++n)
+                touched = touched || float(buffers.Output(0, 0, n)) != float(buffers.Input(0, 0, n));
+        }
+        return touched;
+    };
+    EXPECT_FALSE(run(1.5)) << "Classic changed a tone above its band";
+    ASSERT_EQ(instance->LoadState(adaptive), kResultOk);
+    EXPECT_TRUE(run(3.0)) << "Adaptive left a howl-like tone alone";
+    ASSERT_EQ(instance->LoadState(classic), kResultOk);
+    run(4.5); // the trial notch fades out
+    EXPECT_FALSE(run(6.0)) << "back in Classic, the tone is left alone again";
+    EXPECT_EQ(instance->StopProcessing(), kResultOk);
+}
+
 TEST_F(Vst3Plugin, RepeatedStartsAndStopsKeepProcessing)
 {
     ProcessBuffers buffers(kSample32, {2}, {2}, kMaxBlock);
