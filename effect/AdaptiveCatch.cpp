@@ -675,7 +675,8 @@ void TendNotches(NotchBank& bank, const Frame& f, const Thresholds& th)
         AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(i)];
         if (!slot.active || slot.manual || slot.targetDepth == 0.0f)
         {
-            a = AdaptiveNotch{};
+            if (a.phase != AdaptivePhase::None)
+                a = AdaptiveNotch{};
             continue;
         }
         const float levelDb = LevelDbAt(f, slot.frequency);
@@ -688,13 +689,19 @@ void TendNotches(NotchBank& bank, const Frame& f, const Thresholds& th)
     }
 }
 
+// The local maxima come from the detector's vector kernel; the few that stand clear of the bins
+// three away on both sides are followed.
 void FindPeaks(NotchBank& bank, const Frame& f)
 {
     const float* m = f.mag;
-    for (int k = f.lo; k <= f.hi; ++k)
-        if (m[k] > m[k - 1] && m[k] >= m[k + 1] && m[k] > kPeakOverSides * m[k - 3]
-            && m[k] > kPeakOverSides * m[k + 3])
+    std::int32_t* bins = bank.peakBins.data();
+    const int count = bank.fft.Kernels().findPeaks(m, f.lo, f.hi, 0.0f, bins);
+    for (int i = 0; i < count; ++i)
+    {
+        const int k = bins[i];
+        if (m[k] > kPeakOverSides * m[k - 3] && m[k] > kPeakOverSides * m[k + 3])
             FollowPeak(bank, f, k);
+    }
 }
 
 void DecideTracks(NotchBank& bank, const Frame& f, const Thresholds& th)
@@ -743,10 +750,7 @@ void AnalyseAdaptiveFrame(NotchBank& bank, const float* mag)
     f.hi = std::min(f.half - 4, static_cast<int>(top / f.binHz));
     if (f.hi < f.lo)
         return;
-    float loudest = 0.0f;
-    for (int k = f.lo; k <= f.hi; ++k)
-        loudest = std::max(loudest, mag[k]);
-    if (!(loudest > 0.0f))
+    if (std::none_of(mag + f.lo, mag + f.hi + 1, [](float m) { return m > 0.0f; }))
         return; // digital silence: nothing ages, nothing changes
 
     AdaptiveCatchState& s = bank.adaptive;
