@@ -159,6 +159,14 @@ float BandMean(const float* mag, SearchBand band)
     return sum / static_cast<float>(band.hi - band.lo + 1);
 }
 
+// Bins that stand above both neighbours and above the threshold, in ascending
+// order, into bank.peakBins; returns how many. Following a peak never changes
+// the spectrum, so finding them all first is the same as testing bin by bin.
+int FindCandidatePeaks(NotchBank& bank, const float* mag, SearchBand band, float threshold)
+{
+    return bank.fft.Kernels().findPeaks(mag, band.lo, band.hi, threshold, bank.peakBins.data());
+}
+
 void AgeTracksAndSlots(NotchBank& bank)
 {
     for (FeedbackTrack& track : bank.tracks)
@@ -371,8 +379,7 @@ void AnalyseFrame(NotchBank& bank)
 
     const DetectorThresholds t = ThresholdsFor(bank.sensitivity, bank.binWidthHz);
     AgeTracksAndSlots(bank);
-    const int peaks = bank.fft.Kernels().findPeaks(mag, band.lo, band.hi, t.candidateFactor * mean,
-                                                   bank.peakBins.data());
+    const int peaks = FindCandidatePeaks(bank, mag, band, t.candidateFactor * mean);
     for (int i = 0; i < peaks; ++i)
         FollowPeak(bank, mag, bank.peakBins[static_cast<std::size_t>(i)], t, mean);
     EndLostTracks(bank);

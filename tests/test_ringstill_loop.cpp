@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <numbers>
 
 namespace {
 
@@ -106,6 +107,40 @@ TEST(LoopMsg, OfAMeasuredResponseSurvivesItsResampling)
     EXPECT_NEAR(loaded.delaySamples, original.delaySamples * kRate / 44100.0, 8.0);
 }
 
+// The synthetic rooms have the reverberation, delay and direct-to-reverberant ratio they claim.
+class LoopRoom : public ::testing::TestWithParam<RoomSpec>
+{
+};
+
+TEST_P(LoopRoom, HasTheDelayDecayAndDirectShareItDescribes)
+{
+    const RoomSpec room = GetParam();
+    const RoomResponse r = MakeRoomResponse(room, kRate);
+    const double delay = room.distanceMetres / 343.0 + room.latencyMs / 1000.0;
+    EXPECT_EQ(r.delaySamples, int(std::lround(delay * kRate)));
+    for (int i = 0; i < r.delaySamples; ++i)
+        ASSERT_EQ(r.taps[std::size_t(i)], 0.0) << "before the direct path, at " << i;
+    // Decay: Schroeder's backward integral, fitted between -5 and -25 dB, extrapolated to -60 dB.
+    std::vector<double> tail(r.taps.size() + 1, 0.0);
+    for (std::size_t i = r.taps.size(); i-- > 0;)
+        tail[i] = tail[i + 1] + r.taps[i] * r.taps[i];
+    auto crossing = [&](double db) {
+        std::size_t i = std::size_t(r.delaySamples);
+        while (i < r.taps.size() && 10.0 * std::log10(tail[i] / tail[std::size_t(r.delaySamples)]) > db)
+            ++i;
+        return double(i) / kRate;
+    };
+    const double rt60 = 3.0 * (crossing(-25.0) - crossing(-5.0));
+    EXPECT_NEAR(rt60, room.rt60Seconds, 0.25 * room.rt60Seconds) << room.name;
+    // Direct share: the direct path (with the transducers' few milliseconds of ringing) against the rest.
+    const std::size_t directEnd = std::size_t(r.delaySamples) + std::size_t(0.001 * kRate);
+    const double direct = tail[std::size_t(r.delaySamples)] - tail[directEnd];
+    EXPECT_NEAR(10.0 * std::log10(direct / tail[directEnd]), room.drrDb, 2.0) << room.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(BuiltIn, LoopRoom, ::testing::ValuesIn(BuiltInRooms()),
+                         [](const auto& info) { return info.param.name; });
+
 BenchCase TestRoom(double rt60, double metres, std::uint32_t seed)
 {
     BenchCase c;
@@ -191,6 +226,99 @@ TEST(LoopGainModule, OpenLoopLowersEveryBandAlikeAndPlacesNoNotch)
     EXPECT_NEAR(c.worstThirdOctaveDb, -6.02, 0.01);
     const NotchSummary notches = SummariseNotches(MeasureNotches(trace, kRate), kSeconds);
     EXPECT_EQ(notches.placed, 0);
+}
+
+// A fixed notch (a peaking cut of 18 dB, Q 25, at 1 kHz) switched in for three seconds.
+class TimedNotch final : public Processor
+{
+public:
+    bool Start(double rate, int, std::string&) override
+    {
+        sampleRate = rate;
+        const double w = 2.0 * std::numbers::pi * 1000.0 / rate;
+        const double a = std::pow(10.0, -18.0 / 40.0);
+        const double alpha = std::sin(w) / (2.0 * 25.0);
+        const double a0 = 1.0 + alpha / a;
+        b0 = (1.0 + alpha * a) / a0;
+        b1 = a1 = -2.0 * std::cos(w) / a0;
+        b2 = (1.0 - alpha * a) / a0;
+        a2 = (1.0 - alpha / a) / a0;
+        return true;
+    }
+    bool Process(const float* in, float* out, int frames, std::string&) override
+    {
+        for (int i = 0; i < frames; ++i, ++n)
+        {
+            const double x = in[i];
+            const double y = b0 * x + z1;
+            z1 = b1 * x - a1 * y + z2;
+            z2 = b2 * x - a2 * y;
+            const double t = double(n) / sampleRate;
+            out[i] = float(t >= 2.0 && t < 5.0 ? y : x);
+        }
+        return true;
+    }
+    int Latency() const override { return 0; }
+
+private:
+    double sampleRate = 48000.0;
+    double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0, z1 = 0, z2 = 0;
+    long n = 0;
+};
+
+TEST(LoopNotches, AFixedNotchIsSeenOnceForAsLongAsItStays)
+{
+    TimedNotch notch;
+    LoopSetup setup;
+    setup.feedback = false;
+    LoopTrace trace;
+    std::string error;
+    ASSERT_TRUE(RunLoop(setup, Noise6s().dry, Noise6s().dry.size(), notch, trace, error)) << error;
+    const std::vector<NotchFrame> frames = MeasureNotches(trace, kRate);
+    const NotchSummary summary = SummariseNotches(frames, kSeconds);
+    EXPECT_EQ(summary.placed, 1);
+    EXPECT_NEAR(summary.meanSeconds, 3.0, 0.25);
+    bool seenAtItsFrequency = false;
+    for (const NotchFrame& f : frames)
+        for (const NotchCell& dip : FrameDips(f))
+            seenAtItsFrequency |= std::abs(dip.frequencyHz - 1000.0) < 10.0 && dip.depthDb < -12.0f;
+    EXPECT_TRUE(seenAtItsFrequency);
+}
+
+// A howl drawn by hand: a 1 kHz return growing 60 dB a second from 1 s, cut at 2 s, back at 3.5 s
+// and 5 s for half a second each.
+TEST(LoopCatch, FindsTheOnsetTheCatchAndEveryRecurrence)
+{
+    LoopTrace trace;
+    trace.dry.assign(Noise6s().dry.begin(), Noise6s().dry.end());
+    const std::size_t n = trace.dry.size();
+    trace.mic.resize(n);
+    trace.out.resize(n);
+    trace.returned.resize(n);
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        const double t = double(i) / kRate;
+        double db = -300.0;
+        if (t >= 1.0 && t < 2.0)
+            db = -70.0 + 60.0 * (t - 1.0);
+        else if ((t >= 3.5 && t < 4.0) || (t >= 5.0 && t < 5.5))
+            db = -20.0;
+        const double tone = std::pow(10.0, db / 20.0) * std::sin(2.0 * std::numbers::pi * 1000.0 * t);
+        trace.returned[i] = float(tone);
+        trace.mic[i] = float(trace.dry[i] + tone);
+        trace.out[i] = trace.mic[i];
+    }
+    HowlMeter meter(Noise6s().plan);
+    meter.Update(trace, n);
+    const CatchResult c = AnalyseCatch(trace, meter.Frames(), kRate);
+    ASSERT_TRUE(c.howled);
+    EXPECT_NEAR(c.frequencyHz, 1000.0, 15.0);
+    EXPECT_GT(c.onsetSeconds, 1.2);
+    EXPECT_LT(c.onsetSeconds, 1.9);
+    ASSERT_TRUE(c.caught);
+    EXPECT_NEAR(c.onsetSeconds + c.catchSeconds, 2.0, 0.1);
+    EXPECT_EQ(c.recurrences, 2);
+    EXPECT_NEAR(c.howlingSeconds, 1.0, 0.25);
 }
 
 TEST(LoopGainModule, UnknownSettingIsRefusedByName)

@@ -97,7 +97,7 @@ bool MakeCase(const std::string& label, bool measured, double defaultRate, int b
         const auto found = std::find_if(rooms.begin(), rooms.end(), [&](const RoomSpec& r) { return r.name == name; });
         if (found == rooms.end())
         {
-            error = "unknown room '" + name + "' (--list-rooms shows them)";
+            error = "unknown room '" + name + "' (--list shows them)";
             return false;
         }
         out.room = *found;
@@ -193,64 +193,97 @@ bool FindStableLimit(const BenchCase& c, const std::vector<double>& dry, const B
     return true;
 }
 
-bool RunBench(const BenchOptions& options, const ProcessorFactory& plugin, BenchResults& results, std::string& error,
-              const ProgressFn& progress)
-{
-    const auto started = std::chrono::steady_clock::now();
-    results = BenchResults {};
-    std::vector<std::string> labels = options.rooms;
-    if (labels.empty() && options.irFiles.empty())
-        labels = DefaultRoomCases();
-    for (const std::string& label : labels)
-    {
-        BenchCase c;
-        if (!MakeCase(label, false, 48000.0, options.block, c, error))
-            return false;
-        results.cases.push_back(std::move(c));
-    }
-    for (const std::string& file : options.irFiles)
-    {
-        BenchCase c;
-        if (!MakeCase(file, true, 48000.0, options.block, c, error))
-            return false;
-        results.cases.push_back(std::move(c));
-    }
-    const std::vector<std::string> programmes = options.programmes.empty() ? ProgrammeNames() : options.programmes;
-    std::vector<double> rates;
-    for (const BenchCase& c : results.cases)
-        if (std::find(rates.begin(), rates.end(), c.sampleRate) == rates.end())
-            rates.push_back(c.sampleRate);
-    std::map<Key, Material> materials;
-    for (const std::string& name : programmes)
-        for (double rate : rates)
-        {
-            Material& m = materials[{name, rate}];
-            if (!LoadProgramme(name, rate, options.cacheDir, m.programme, error))
-                return false;
-            m.dry = DryInput(m.programme.samples, m.programme.samples.size(), rate);
-            m.plan = MakeBandPlan(m.dry, rate);
-        }
+namespace {
 
-    // One task per measurement; the longest first, so two workers finish together.
+// One bench run: its cases and programmes, the measurements as tasks, and the workers that run them.
+class BenchRun
+{
+public:
+    BenchRun(const BenchOptions& options, const ProcessorFactory& plugin, BenchResults& results)
+        : options(options), plugin(plugin), results(results), status(std::size_t(std::max(options.jobs, 1)))
+    {
+    }
+
+    // Main thread: rooms, programmes and the task list.
+    bool Prepare(std::string& error)
+    {
+        std::vector<std::string> labels = options.rooms;
+        if (labels.empty() && options.irFiles.empty())
+            labels = DefaultRoomCases();
+        for (std::size_t i = 0; i < labels.size() + options.irFiles.size(); ++i)
+        {
+            const bool measured = i >= labels.size();
+            BenchCase c;
+            if (!MakeCase(measured ? options.irFiles[i - labels.size()] : labels[i], measured, 48000.0, options.block, c,
+                          error))
+                return false;
+            results.cases.push_back(std::move(c));
+        }
+        programmes = options.programmes.empty() ? ProgrammeNames() : options.programmes;
+        for (const BenchCase& c : results.cases)
+            if (std::find(rates.begin(), rates.end(), c.sampleRate) == rates.end())
+                rates.push_back(c.sampleRate);
+        for (const std::string& name : programmes)
+            for (double rate : rates)
+            {
+                Material& m = materials[{name, rate}];
+                if (!LoadProgramme(name, rate, options.cacheDir, m.programme, error))
+                    return false;
+                m.dry = DryInput(m.programme.samples, m.programme.samples.size(), rate);
+                m.plan = MakeBandPlan(m.dry, rate);
+            }
+        MakeTasks();
+        return true;
+    }
+
+    // Main thread: runs the tasks on the workers, reporting progress until all are done.
+    bool Run(const ProgressFn& progress, std::string& error)
+    {
+        std::vector<std::thread> threads;
+        for (std::size_t w = 0; w < status.size(); ++w)
+            threads.emplace_back([this, w] { Work(w); });
+        while (done < int(tasks.size()) && !failed)
+        {
+            if (progress)
+                progress(done, int(tasks.size()), Running());
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        }
+        for (std::thread& t : threads)
+            t.join();
+        if (failed)
+        {
+            error = firstError;
+            return false;
+        }
+        if (progress)
+            progress(int(tasks.size()), int(tasks.size()), "");
+        return true;
+    }
+
+private:
     struct Task
     {
         enum Kind { kStable, kCatch, kOpen } kind;
         std::size_t result;
     };
-    std::vector<Task> tasks;
-    for (std::size_t ci = 0; ci < results.cases.size(); ++ci)
-        for (const std::string& name : programmes)
-        {
-            LoopResult r;
-            r.caseIndex = ci;
-            r.programme = name;
-            results.loops.push_back(r);
-            if (options.stableGain)
-                tasks.push_back({Task::kStable, results.loops.size() - 1});
-        }
-    for (std::size_t li = 0; li < results.loops.size() && options.catchAndRecur; ++li)
-        tasks.push_back({Task::kCatch, li});
-    if (options.openLoop)
+
+    // One task per measurement; the longest first, so the workers finish together.
+    void MakeTasks()
+    {
+        for (std::size_t ci = 0; ci < results.cases.size(); ++ci)
+            for (const std::string& name : programmes)
+            {
+                LoopResult r;
+                r.caseIndex = ci;
+                r.programme = name;
+                results.loops.push_back(r);
+                if (options.stableGain)
+                    tasks.push_back({Task::kStable, results.loops.size() - 1});
+            }
+        for (std::size_t li = 0; li < results.loops.size() && options.catchAndRecur; ++li)
+            tasks.push_back({Task::kCatch, li});
+        if (!options.openLoop)
+            return;
         for (double rate : rates)
             for (const std::string& name : programmes)
             {
@@ -260,64 +293,79 @@ bool RunBench(const BenchOptions& options, const ProcessorFactory& plugin, Bench
                 results.open.push_back(o);
                 tasks.push_back({Task::kOpen, results.open.size() - 1});
             }
+    }
 
-    PassThroughFactory passThrough;
-    std::atomic<std::size_t> next {0};
-    std::atomic<int> done {0};
-    std::mutex statusMutex;
-    std::vector<std::string> running(static_cast<std::size_t>(std::max(options.jobs, 1)));
-    std::string firstError;
-    std::atomic<bool> failed {false};
-    auto setStatus = [&](std::size_t worker, const std::string& text) {
-        std::lock_guard<std::mutex> lock(statusMutex);
-        running[worker] = text;
-    };
-    auto runTask = [&](std::size_t worker, const Task& task, std::string& err) -> bool {
-        if (task.kind == Task::kOpen)
+    // Worker thread.
+    void Work(std::size_t worker)
+    {
+        for (std::size_t t; !failed && (t = next++) < tasks.size();)
         {
-            OpenResult& o = results.open[task.result];
-            const Material& m = materials.at({o.programme, o.sampleRate});
-            setStatus(worker, "open loop " + o.programme + "@" + std::to_string(int(o.sampleRate)));
-            std::unique_ptr<Processor> p = plugin.Create(err);
-            if (p == nullptr)
-                return false;
-            LoopSetup setup;
-            setup.sampleRate = o.sampleRate;
-            setup.block = options.block;
-            setup.feedback = false;
-            LoopTrace trace;
-            if (!RunLoop(setup, m.dry, std::size_t(options.openSeconds * o.sampleRate), *p, trace, err))
-                return false;
-            o.seconds = double(trace.mic.size()) / o.sampleRate;
-            std::vector<NotchFrame> notches = MeasureNotches(trace, o.sampleRate);
-            o.notches = SummariseNotches(notches, o.seconds);
-            o.colouration = MeasureColouration(trace, o.sampleRate);
-            o.trace = MakePlotTrace(trace, o.sampleRate, std::move(notches));
-            return true;
+            std::string err;
+            const Task& task = tasks[t];
+            const bool ok = task.kind == Task::kOpen     ? RunOpen(worker, results.open[task.result], err)
+                            : task.kind == Task::kStable ? RunStable(worker, results.loops[task.result], err)
+                                                         : RunCatch(worker, results.loops[task.result], err);
+            if (!ok)
+            {
+                std::lock_guard<std::mutex> lock(statusMutex);
+                if (!failed.exchange(true))
+                    firstError = err;
+            }
+            ++done;
+            SetStatus(worker, "");
         }
-        LoopResult& r = results.loops[task.result];
+    }
+
+    bool RunOpen(std::size_t worker, OpenResult& o, std::string& err)
+    {
+        const Material& m = materials.at({o.programme, o.sampleRate});
+        SetStatus(worker, "open loop " + o.programme + "@" + std::to_string(int(o.sampleRate)));
+        std::unique_ptr<Processor> p = plugin.Create(err);
+        if (p == nullptr)
+            return false;
+        LoopSetup setup;
+        setup.sampleRate = o.sampleRate;
+        setup.block = options.block;
+        setup.feedback = false;
+        LoopTrace trace;
+        if (!RunLoop(setup, m.dry, std::size_t(options.openSeconds * o.sampleRate), *p, trace, err))
+            return false;
+        o.seconds = double(trace.mic.size()) / o.sampleRate;
+        std::vector<NotchFrame> notches = MeasureNotches(trace, o.sampleRate);
+        o.notches = SummariseNotches(notches, o.seconds);
+        o.colouration = MeasureColouration(trace, o.sampleRate);
+        o.trace = MakePlotTrace(trace, o.sampleRate, std::move(notches));
+        return true;
+    }
+
+    bool RunStable(std::size_t worker, LoopResult& r, std::string& err)
+    {
         const BenchCase& c = results.cases[r.caseIndex];
         const Material& m = materials.at({r.programme, c.sampleRate});
         const std::string what = c.label + " " + r.programme;
-        if (task.kind == Task::kStable)
-        {
-            auto note = [&](const char* who) {
-                return [&, who](double db) {
-                    char text[96];
-                    std::snprintf(text, sizeof text, " stable gain, %s at MSG %+.2f dB", who, db);
-                    setStatus(worker, what + text);
-                };
+        auto note = [&](const char* who) {
+            return [&, who](double db) {
+                char text[96];
+                std::snprintf(text, sizeof text, " stable gain, %s at MSG %+.2f dB", who, db);
+                SetStatus(worker, what + text);
             };
-            if (!FindStableLimit(c, m.dry, m.plan, options.stableSeconds, options.block, passThrough,
-                                 r.passThrough, err, note("pass-through"))
-                || !FindStableLimit(c, m.dry, m.plan, options.stableSeconds, options.block, plugin,
-                                    r.plugin, err, note("plug-in")))
-                return false;
-            r.addedStableGainDb = r.plugin.overMsgDb - r.passThrough.overMsgDb;
-            r.haveStable = true;
-            return true;
-        }
-        setStatus(worker, what + " catch at MSG +3 dB");
+        };
+        const PassThroughFactory passThrough;
+        if (!FindStableLimit(c, m.dry, m.plan, options.stableSeconds, options.block, passThrough, r.passThrough, err,
+                             note("pass-through"))
+            || !FindStableLimit(c, m.dry, m.plan, options.stableSeconds, options.block, plugin, r.plugin, err,
+                                note("plug-in")))
+            return false;
+        r.addedStableGainDb = r.plugin.overMsgDb - r.passThrough.overMsgDb;
+        r.haveStable = true;
+        return true;
+    }
+
+    bool RunCatch(std::size_t worker, LoopResult& r, std::string& err)
+    {
+        const BenchCase& c = results.cases[r.caseIndex];
+        const Material& m = materials.at({r.programme, c.sampleRate});
+        SetStatus(worker, c.label + " " + r.programme + " catch at MSG +3 dB");
         std::unique_ptr<Processor> p = plugin.Create(err);
         if (p == nullptr)
             return false;
@@ -336,48 +384,49 @@ bool RunBench(const BenchOptions& options, const ProcessorFactory& plugin, Bench
         r.catchTrace = MakePlotTrace(trace, c.sampleRate, MeasureNotches(trace, c.sampleRate));
         r.haveCatch = true;
         return true;
-    };
-    auto worker = [&](std::size_t index) {
-        for (std::size_t t; !failed && (t = next++) < tasks.size();)
-        {
-            std::string err;
-            if (!runTask(index, tasks[t], err))
-            {
-                std::lock_guard<std::mutex> lock(statusMutex);
-                if (!failed.exchange(true))
-                    firstError = err;
-            }
-            ++done;
-            setStatus(index, "");
-        }
-    };
-    std::vector<std::thread> threads;
-    for (std::size_t w = 0; w < running.size(); ++w)
-        threads.emplace_back(worker, w);
-    while (done < int(tasks.size()) && !failed)
-    {
-        if (progress)
-        {
-            std::string text;
-            {
-                std::lock_guard<std::mutex> lock(statusMutex);
-                for (const std::string& s : running)
-                    if (!s.empty())
-                        text += (text.empty() ? "" : " | ") + s;
-            }
-            progress(done, int(tasks.size()), text);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
-    for (std::thread& t : threads)
-        t.join();
-    if (failed)
+
+    void SetStatus(std::size_t worker, const std::string& text)
     {
-        error = firstError;
+        std::lock_guard<std::mutex> lock(statusMutex);
+        status[worker] = text;
+    }
+
+    std::string Running()
+    {
+        std::lock_guard<std::mutex> lock(statusMutex);
+        std::string text;
+        for (const std::string& s : status)
+            if (!s.empty())
+                text += (text.empty() ? "" : " | ") + s;
+        return text;
+    }
+
+    const BenchOptions& options;
+    const ProcessorFactory& plugin;
+    BenchResults& results;
+    std::vector<std::string> programmes;
+    std::vector<double> rates;
+    std::map<Key, Material> materials;
+    std::vector<Task> tasks;
+    std::atomic<std::size_t> next {0};
+    std::atomic<int> done {0};
+    std::atomic<bool> failed {false};
+    std::mutex statusMutex;
+    std::vector<std::string> status; // what each worker is doing
+    std::string firstError;
+};
+
+} // namespace
+
+bool RunBench(const BenchOptions& options, const ProcessorFactory& plugin, BenchResults& results, std::string& error,
+              const ProgressFn& progress)
+{
+    const auto started = std::chrono::steady_clock::now();
+    results = BenchResults {};
+    BenchRun run(options, plugin, results);
+    if (!run.Prepare(error) || !run.Run(progress, error))
         return false;
-    }
-    if (progress)
-        progress(int(tasks.size()), int(tasks.size()), "");
     results.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return true;
 }

@@ -96,6 +96,8 @@ void DrawLevels(cairo_t* cr, const Row& row, double top, double plotWidth)
         cairo_move_to(cr, kLeft, y + 0.5);
         cairo_line_to(cr, kLeft + plotWidth, y + 0.5);
         cairo_stroke(cr);
+        if (db <= kLevelBottom)
+            continue; // the panel below labels that edge
         char text[16];
         std::snprintf(text, sizeof text, "%.0f", db);
         cairo_set_source_rgb(cr, 0.3, 0.3, 0.3);

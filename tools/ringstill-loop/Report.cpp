@@ -108,10 +108,14 @@ void PrintTable(const BenchResults& results, const RunInfo& info, std::FILE* out
         std::fprintf(out, "  %-7s %6s %7s %11s %7s %9s %12s %12s\n", "prog", "rate", "notches", "notches/min", "mean s",
                      "longest s", "broadband dB", "worst 1/3 oct");
         for (const OpenResult& o : results.open)
-            std::fprintf(out, "  %-7s %6.0f %7d %11.1f %7.2f %9.2f %12.2f %+7.2f dB @ %.0f Hz\n", o.programme.c_str(),
+        {
+            char where[32] = "";
+            if (o.colouration.worstBandHz > 0)
+                std::snprintf(where, sizeof where, " @ %.0f Hz", o.colouration.worstBandHz);
+            std::fprintf(out, "  %-7s %6.0f %7d %11.1f %7.2f %9.2f %12.2f %+7.2f dB%s\n", o.programme.c_str(),
                          o.sampleRate, o.notches.placed, o.notches.perMinute, o.notches.meanSeconds,
-                         o.notches.longestSeconds, o.colouration.broadbandDb, o.colouration.worstThirdOctaveDb,
-                         o.colouration.worstBandHz);
+                         o.notches.longestSeconds, o.colouration.broadbandDb, o.colouration.worstThirdOctaveDb, where);
+        }
     }
 }
 

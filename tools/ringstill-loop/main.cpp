@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -254,11 +255,13 @@ int main(int argc, char** argv)
     info.machine = Machine();
 
     const bool showProgress = !o.quiet && (o.progress || isatty(STDERR_FILENO));
+    const auto started = std::chrono::steady_clock::now();
     const auto progress = [&](int done, int total, const std::string& running) {
         if (!showProgress)
             return;
-        char head[32];
-        std::snprintf(head, sizeof head, "[%d/%d] ", done, total);
+        const long elapsed = long(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+        char head[48];
+        std::snprintf(head, sizeof head, "[%d/%d, %ld:%02ld] ", done, total, elapsed / 60, elapsed % 60);
         std::string line(head);
         line.append(running);
         if (line.size() > 150)
