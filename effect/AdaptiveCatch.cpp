@@ -163,7 +163,6 @@ float LevelDbAt(const Frame& f, float hz)
 }
 
 // Mean magnitude of the bins near..far away from k on both sides, in dB.
-// Mean magnitude of the bins near..far away from k on both sides, in dB.
 float AroundDb(const Frame& f, int k, int near, int far)
 {
     float sum = 0.0f;
@@ -547,7 +546,6 @@ void Reject(NotchBank& bank, const Frame& f, int index, float levelDb)
     a = AdaptiveNotch{};
 }
 
-// The tone under a kept notch grew again: back to full depth, or deeper when it was at full depth.
 // The tone under a kept notch grew again: back to full depth, or deeper when it was at full depth,
 // and held twice as long.
 void Need(NotchBank& bank, const Frame& f, int index, float levelDb)
