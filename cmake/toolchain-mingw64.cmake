@@ -10,10 +10,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Test executables run under wine (Debian wine64) when it is installed.
+# Test executables run under wine (Debian wine64) when it is installed, through a launcher that
+# retries a process wine failed to start.
 if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
   find_program(RINGSTILL_WINE wine)
   if(RINGSTILL_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${RINGSTILL_WINE})
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
   endif()
 endif()

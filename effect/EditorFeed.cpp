@@ -62,9 +62,18 @@ void ResetEditorFeed(EditorFeed& feed, const NotchBank* channel0)
 {
     if (channel0 != nullptr && feed.viewLock.exchange(1, std::memory_order_acquire) == 0)
     {
-        feed.spectrumView.assign(static_cast<std::size_t>(channel0->analysisSize / 2), 0.0f);
-        feed.viewBinWidthHz = channel0->binWidthHz;
-        feed.notchViews.assign(kMaxNotches, NotchView{});
+        try
+        {
+            feed.spectrumView.assign(static_cast<std::size_t>(channel0->analysisSize / 2), 0.0f);
+            feed.viewBinWidthHz = channel0->binWidthHz;
+            feed.notchViews.assign(kMaxNotches, NotchView{});
+        }
+        catch (...)
+        {
+            // Out of memory: the lock must not stay held, or the editor would wait on it for ever.
+            UnlockViews(feed);
+            throw;
+        }
         UnlockViews(feed);
     }
     feed.commands.Clear();

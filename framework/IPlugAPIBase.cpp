@@ -26,11 +26,23 @@ void IPlugAPIBase::SetTimer(std::unique_ptr<Timer> newTimer)
 
 void IPlugAPIBase::StartIdleTimer()
 {
-    SetTimer(Timer::Create([this] { TimerTick(); }, kIdleTimerMs));
+    // The tick runs from the host's or the system's event loop: nothing may leave it.
+    SetTimer(Timer::Create(
+        [this] {
+            try
+            {
+                TimerTick();
+            }
+            catch (...)
+            {
+            }
+        },
+        kIdleTimerMs));
 }
 
 void IPlugAPIBase::TimerTick()
 {
+    DeliverHostNotifications();
     MidiMessage message;
     while (midiFromProcessor.Pop(message))
         SendMidiMsgToEditor(message);

@@ -39,9 +39,13 @@ public:
     // Creates the 20 ms idle timer bound to TimerTick and hands it to SetTimer.
     void StartIdleTimer();
 
-    // UI thread, from the idle timer: forwards what the audio side queued for the
-    // editor, then calls IdleUpdate.
+    // UI thread, from the idle timer: lets the binding tell the host what other
+    // threads changed, forwards what the audio side queued for the editor, then
+    // calls IdleUpdate.
     void TimerTick();
+    // UI thread, at every idle tick. Host calls the audio thread must not make (a
+    // latency change) are made here by the binding; nothing by default.
+    virtual void DeliverHostNotifications() {}
     // UI thread. The effect's idle hook; does nothing by default.
     virtual void IdleUpdate() {}
     // UI thread. Receivers of what the audio side queued for the editor.

@@ -42,7 +42,7 @@ void IPlugProcessor::ProcessAudioBlock(double** inputs, double** outputs, int nF
 void IPlugProcessor::ChangeLatency(int samples)
 {
     samples = std::max(samples, 0);
-    latency.store(samples, std::memory_order_relaxed);
+    latency.store(samples, std::memory_order_release);
     if (latencyDelay)
         latencyDelay->SetLength(samples);
 }

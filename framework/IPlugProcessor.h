@@ -82,7 +82,7 @@ public:
     // Accessors, any thread that owns the state they read (see above).
     double GetSampleRate() const { return sampleRate; }
     int GetBlockCapacity() const { return blockCapacity; }
-    int GetLatency() const { return latency.load(std::memory_order_relaxed); }
+    int GetLatency() const { return latency.load(std::memory_order_acquire); }
     int GetTailLength() const { return tailLength.load(std::memory_order_relaxed); }
     bool IsBypassed() const { return bypassed; }
     bool IsRenderingOffline() const { return renderingOffline; }

@@ -80,7 +80,15 @@ cairo_font_face_t* CreateFontFace(const void* data, std::size_t size)
     if (!data || size == 0 || size > static_cast<std::size_t>(std::numeric_limits<FT_Long>::max()))
         return nullptr;
     auto* holder = new FaceHolder;
-    holder->bytes.assign(static_cast<const unsigned char*>(data), static_cast<const unsigned char*>(data) + size);
+    try
+    {
+        holder->bytes.assign(static_cast<const unsigned char*>(data), static_cast<const unsigned char*>(data) + size);
+    }
+    catch (...)
+    {
+        delete holder;
+        throw;
+    }
     {
         std::lock_guard<std::mutex> lock(FreeTypeMutex());
         FT_Library lib = FreeTypeLibrary();
@@ -625,7 +633,15 @@ bool CairoRenderer::LoadFont(const char* fontId, const void* data, std::size_t s
     cairo_font_face_t* face = CreateFontFace(data, size);
     if (!face)
         return false;
-    mFonts.push_back({std::string(probe.FontId()), face});
+    try
+    {
+        mFonts.push_back({std::string(probe.FontId()), face});
+    }
+    catch (...)
+    {
+        cairo_font_face_destroy(face);
+        throw;
+    }
     return true;
 }
 
@@ -652,7 +668,17 @@ IBitmap CairoRenderer::LoadBitmap(const void* data, std::size_t size, float scal
     }
     const int w = cairo_image_surface_get_width(png);
     const int h = cairo_image_surface_get_height(png);
-    return IBitmap(std::make_shared<CairoBitmap>(png), w, h, scale);
+    std::shared_ptr<CairoBitmap> bitmap;
+    try
+    {
+        bitmap = std::make_shared<CairoBitmap>(png);
+    }
+    catch (...)
+    {
+        cairo_surface_destroy(png);
+        throw;
+    }
+    return IBitmap(std::move(bitmap), w, h, scale);
 }
 
 } // namespace igraphics

@@ -243,7 +243,15 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     auto* impl = reinterpret_cast<Win32Window::Impl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!impl)
         return ::DefWindowProcW(hwnd, msg, wp, lp);
-    return impl->Handle(msg, wp, lp);
+    // The host's message loop calls this: nothing may leave it (memory running out mid-draw).
+    try
+    {
+        return impl->Handle(msg, wp, lp);
+    }
+    catch (...)
+    {
+        return ::DefWindowProcW(hwnd, msg, wp, lp);
+    }
 }
 
 } // namespace

@@ -791,7 +791,7 @@ TEST_F(Vst3Plugin, NonFiniteAutomationNeverReachesAParameter)
     EXPECT_DOUBLE_EQ(SavedValue(int(kGainId)), 12.0);
 }
 
-TEST_F(Vst3Plugin, ALatencyChangeRestartsTheComponentAndIsReported)
+TEST_F(Vst3Plugin, ALatencyChangeIsReportedAtOnceWithoutAHostCallFromProcess)
 {
     ProcessBuffers buffers(kSample32, {2}, {2}, kMaxBlock);
     ASSERT_EQ(instance->StartProcessing(kSample32, 48000.0, kMaxBlock), kResultOk);
@@ -799,18 +799,15 @@ TEST_F(Vst3Plugin, ALatencyChangeRestartsTheComponentAndIsReported)
     handler->Clear();
     buffers.InputChanges().AddPoint(kNoNoiseId, 0, 0.5);
     ASSERT_EQ(instance->Process(buffers, kMaxBlock), kResultOk);
-    ASSERT_GE(handler->Count(HandlerCall::kRestartComponent), 1u);
-    EXPECT_EQ(handler->Calls().back().flags, kLatencyChanged);
-    const uint32 latency = Processor().getLatencySamples();
-    EXPECT_GT(latency, 0u);
+    EXPECT_GT(Processor().getLatencySamples(), 0u);
 
-    handler->Clear();
     buffers.InputChanges().Clear();
     buffers.InputChanges().AddPoint(kNoNoiseId, 0, 0.0);
     ASSERT_EQ(instance->Process(buffers, kMaxBlock), kResultOk);
-    EXPECT_EQ(handler->Count(HandlerCall::kRestartComponent), 1u);
     EXPECT_EQ(Processor().getLatencySamples(), 0u);
     EXPECT_EQ(Processor().getTailSamples(), 0u);
+    // The restart comes from the UI thread's idle tick, which nothing pumps here.
+    EXPECT_EQ(handler->Count(HandlerCall::kRestartComponent), 0u);
 }
 
 TEST_F(Vst3Plugin, ProcessAllocatesNothingInAnyConfiguration)
@@ -823,6 +820,8 @@ TEST_F(Vst3Plugin, ProcessAllocatesNothingInAnyConfiguration)
         ASSERT_EQ(instance->StartProcessing(size, 48000.0, kMaxBlock), kResultOk);
         ringstill::test::HeapScope scope;
         long t = 0;
+        uint32 latency = Processor().getLatencySamples();
+        int latencyChanges = 0;
         for (int block = 0; block < 12; ++block)
         {
             const int frames = (block * 97) % (3 * kMaxBlock);
@@ -832,12 +831,14 @@ TEST_F(Vst3Plugin, ProcessAllocatesNothingInAnyConfiguration)
             buffers.InputChanges().AddPoint(kBypassId, 2, block % 4 == 3 ? 1.0 : 0.0);
             FillSignal(buffers, t, frames);
             ASSERT_EQ(instance->Process(buffers, frames), kResultOk);
+            latencyChanges += Processor().getLatencySamples() != latency ? 1 : 0;
+            latency = Processor().getLatencySamples();
             t += frames;
         }
         EXPECT_EQ(scope.Count(), 0u) << (size == kSample32 ? "32-bit" : "64-bit");
+        EXPECT_GE(latencyChanges, 2) << "the loop changes the latency";
         ASSERT_EQ(instance->StopProcessing(), kResultOk);
     }
-    EXPECT_GE(handler->Count(HandlerCall::kRestartComponent), 4u);
 }
 
 TEST_F(Vst3Plugin, AnInactiveOutputBusKeepsItsHostBufferUntouched)

@@ -25,11 +25,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -550,6 +553,85 @@ TEST_F(Vst3PluginWindow, AHostThatDestroysItsWindowBeforeRemovedIsSurvived)
     frame->RunFor(100ms);
     Remove();
     EXPECT_EQ(frame->TimerCount(), 0u);
+}
+
+// ---------------------------------------------------------------- the host's threads
+
+TEST_F(Vst3PluginWindow, TheRunLoopsTickTellsTheHostOfALatencyChangeOnTheUiThread)
+{
+    ASSERT_EQ(Attach(), kResultOk);
+    frame->RunFor(50ms);
+    handler->Clear();
+    std::thread audio([&] {
+        buffers->InputChanges().AddPoint(5, 0, 0.5); // No-Noise on
+        ASSERT_EQ(instance->Process(*buffers, kBlock), kResultOk);
+    });
+    audio.join();
+    EXPECT_EQ(instance->Processor()->getLatencySamples(), 992u) << "No-Noise at 48 kHz, at once, before any tick";
+    EXPECT_EQ(handler->Count(HandlerCall::kRestartComponent), 0u) << "nothing from the audio thread";
+    frame->RunFor(100ms);
+    const std::vector<HandlerCall> calls = handler->Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].kind, HandlerCall::kRestartComponent);
+    EXPECT_EQ(calls[0].flags, kLatencyChanged);
+    EXPECT_EQ(calls[0].thread, std::this_thread::get_id());
+}
+
+class Vst3PluginWindowConcurrency : public Vst3PluginWindow
+{
+};
+
+// The user works the editor and the host saves and restores while the audio thread runs blocks
+// whose No-Noise setting keeps changing the latency.
+TEST_F(Vst3PluginWindowConcurrency, EditorGesturesAndStateCallsWhileTheAudioThreadRuns)
+{
+    ASSERT_EQ(Attach(), kResultOk);
+    frame->RunFor(50ms);
+    handler->Clear();
+    std::atomic<bool> stop {false};
+    std::atomic<int> unfinished {0};
+    std::thread audio([&] {
+        ProcessBuffers block(kSample32, {2}, {2}, kBlock);
+        for (long n = 0; !stop; ++n)
+        {
+            block.InputChanges().Clear();
+            block.InputChanges().AddPoint(5, 0, (n / 8) % 2 ? 0.4 : 0.0);
+            for (int c = 0; c < 2; ++c)
+                for (int i = 0; i < kBlock; ++i)
+                    block.SetInput(0, c, i, 0.5 * std::sin(0.327 * double(n * kBlock + i)));
+            if (instance->Process(block, kBlock) != kResultOk)
+                ++unfinished;
+            for (int i = 0; i < kBlock; ++i)
+                if (!std::isfinite(block.Output(0, 0, i)))
+                    ++unfinished;
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    const unsigned long editor = EditorWindow();
+    unsigned long time = 500000;
+    for (int round = 0; round < 12; ++round, time += 1000)
+    {
+        DoubleClick(editor, 120 + 50 * (round % 10), 60 + 10 * (round % 7), time);
+        ASSERT_TRUE(parent->SendMotion(editor, 400, 386, time + 200));
+        ASSERT_TRUE(parent->SendButton(editor, round % 2 ? 4 : 5, true, 400, 386, time + 210));
+        ASSERT_TRUE(parent->SendButton(editor, round % 2 ? 4 : 5, false, 400, 386, time + 211));
+        frame->RunFor(40ms);
+        std::vector<std::uint8_t> state;
+        ASSERT_EQ(instance->SaveState(state), kResultOk);
+        ASSERT_EQ(instance->LoadState(state), kResultOk);
+    }
+    frame->RunFor(100ms);
+    stop = true;
+    audio.join();
+    frame->RunFor(60ms);
+    EXPECT_EQ(unfinished.load(), 0);
+    EXPECT_GE(handler->Count(HandlerCall::kPerformEdit), 1u) << "the wheel's edits reached the host";
+    EXPECT_GE(handler->Count(HandlerCall::kRestartComponent), 1u) << "the latency changes reached the host";
+    for (const HandlerCall& call : handler->Calls())
+    {
+        EXPECT_FALSE(call.duringProcess);
+        EXPECT_EQ(call.thread, std::this_thread::get_id());
+    }
 }
 
 } // namespace

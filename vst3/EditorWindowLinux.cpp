@@ -5,6 +5,7 @@
 #include "vst3/EditorWindow.h"
 
 #include "graphics/X11Window.h"
+#include "vst3/Guard.h"
 
 #include "pluginterfaces/gui/iplugview.h"
 
@@ -28,15 +29,20 @@ public:
 
     void Detach() { window = nullptr; }
 
+    // The host's run loop calls these: nothing may leave them.
     void PLUGIN_API onFDIsSet(Linux::FileDescriptor) override
     {
-        if (window != nullptr)
-            window->ProcessPendingEvents();
+        ringstill::vst3::GuardedCall([&] {
+            if (window != nullptr)
+                window->ProcessPendingEvents();
+        });
     }
     void PLUGIN_API onTimer() override
     {
-        if (window != nullptr)
-            window->TimerTick();
+        ringstill::vst3::GuardedCall([&] {
+            if (window != nullptr)
+                window->TimerTick();
+        });
     }
 
     tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override

@@ -3,6 +3,7 @@
 #include "framework/IGraphics.h"
 #include "framework/IKeyPress.h"
 #include "framework/TextConversion.h"
+#include "vst3/Guard.h"
 #include "vst3/IPlugVST3Parameter.h"
 #include "vst3/IPlugVST3View.h"
 
@@ -21,6 +22,8 @@
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
+using ringstill::vst3::Guarded;
+using ringstill::vst3::GuardedCall;
 
 namespace iplug {
 namespace {
@@ -58,22 +61,64 @@ void ReadAttributeInt(IAttributeList& list, IAttributeList::AttrID key, std::int
 
 IPlugVST3::IPlugVST3(const PluginConfig& config) : IPlugAPIBase(config), IPlugVST3ProcessorBase(config) {}
 
-IPlugVST3::~IPlugVST3() = default;
+IPlugVST3::~IPlugVST3() { hostRunLoopTicks.reset(); }
 
 tresult PLUGIN_API IPlugVST3::initialize(FUnknown* context)
 {
-    const tresult result = SingleComponentEffect::initialize(context);
-    if (result != kResultOk)
+    bool contextTaken = false;
+    return Guarded(
+        kInternalError,
+        [&]() -> tresult {
+            const tresult result = SingleComponentEffect::initialize(context);
+            if (result != kResultOk)
+                return result;
+            contextTaken = true;
+            CreateDefaultBuses();
+            RegisterParametersAndUnits();
+            IdentifyHostFrom(context);
+            ParamsReset(ParamSource::Reset);
+            TickOnHostRunLoop();
+            return kResultOk;
+        },
+        // Half-built: back to uninitialised, so the host may try again.
+        [&] {
+            hostRunLoopTicks.reset();
+            if (contextTaken)
+                SingleComponentEffect::terminate();
+        });
+}
+
+tresult PLUGIN_API IPlugVST3::terminate()
+{
+    GuardedCall([&] { hostRunLoopTicks.reset(); });
+    return SingleComponentEffect::terminate();
+}
+
+tresult PLUGIN_API IPlugVST3::setComponentHandler(IComponentHandler* handler)
+{
+    return Guarded(kInternalError, [&]() -> tresult {
+        const tresult result = SingleComponentEffect::setComponentHandler(handler);
+        TickOnHostRunLoop();
         return result;
+    });
+}
+
+// UI thread. The component handler's run loop first, else the host context's.
+void IPlugVST3::TickOnHostRunLoop()
+{
+    hostRunLoopTicks.reset();
+    hostRunLoopTicks = TickIdleTimersOnHostRunLoop(componentHandler);
+    if (hostRunLoopTicks == nullptr)
+        hostRunLoopTicks = TickIdleTimersOnHostRunLoop(hostContext);
+}
+
+void IPlugVST3::CreateDefaultBuses()
+{
     int inputLayout = -1;
     int outputLayout = -1;
     MaxNBuses(kInput, &inputLayout);
     MaxNBuses(kOutput, &outputLayout);
     CreateBuses(inputLayout, outputLayout);
-    RegisterParametersAndUnits();
-    IdentifyHostFrom(context);
-    ParamsReset(ParamSource::Reset);
-    return kResultOk;
 }
 
 void IPlugVST3::CreateBuses(int inputLayout, int outputLayout)
@@ -111,9 +156,11 @@ void IPlugVST3::CreateBuses(int inputLayout, int outputLayout)
 
 void IPlugVST3::RegisterParametersAndUnits()
 {
+    // Room first: the SDK's unit list loses a new unit when it cannot grow.
+    units.reserve(units.size() + std::size_t(NParams()) + 1);
     addUnit(new Unit(STR16("Root"), kRootUnitId, kNoParentUnitId));
     if (GetPluginType() != kPluginTypeInstrument)
-        parameters.addParameter(new IPlugVST3BypassParameter(kBypassParamId));
+        AddParameter(new IPlugVST3BypassParameter(kBypassParamId));
 
     // One unit per distinct non-empty group, numbered in order of first appearance.
     std::vector<std::string> groups;
@@ -134,7 +181,24 @@ void IPlugVST3::RegisterParametersAndUnits()
             }
             unit = UnitID(found - groups.begin() + 1);
         }
-        parameters.addParameter(new IPlugVST3Parameter(param, ParamID(i), unit));
+        AddParameter(new IPlugVST3Parameter(param, ParamID(i), unit));
+    }
+}
+
+void IPlugVST3::AddParameter(Parameter* parameter)
+{
+    // The SDK's list takes over the reference a parameter is born with, but drops it, without
+    // releasing it, when its index map cannot grow; ours keeps it until the list holds one.
+    IPtr<Parameter> keep(parameter);
+    try
+    {
+        parameters.addParameter(parameter);
+    }
+    catch (...)
+    {
+        if (keep->getRefCount() > 1)
+            parameter->release();
+        throw;
     }
 }
 
@@ -159,6 +223,18 @@ void IPlugVST3::IdentifyHostFrom(FUnknown* context)
 
 tresult PLUGIN_API IPlugVST3::setBusArrangements(SpeakerArrangement* inputs, int32 numIns,
                                                  SpeakerArrangement* outputs, int32 numOuts)
+{
+    return Guarded(
+        kInternalError, [&] { return ArrangeBuses(inputs, numIns, outputs, numOuts); },
+        // Half-rebuilt buses would leave the host without audio: the full layout again.
+        [&] {
+            removeAudioBusses();
+            CreateDefaultBuses();
+        });
+}
+
+tresult IPlugVST3::ArrangeBuses(SpeakerArrangement* inputs, int32 numIns, SpeakerArrangement* outputs,
+                                int32 numOuts)
 {
     // These hosts offer arrangements we could not match and then refuse to run the plug-in at all.
     if (GetHost() == kHostArdour || GetHost() == kHostMixbus)
@@ -192,33 +268,56 @@ tresult PLUGIN_API IPlugVST3::canProcessSampleSize(int32 symbolicSampleSize)
 
 tresult PLUGIN_API IPlugVST3::setupProcessing(ProcessSetup& setup)
 {
-    if (!SetupProcessing(setup))
-        return kResultFalse;
-    processSetup = setup;
+    return Guarded(kInternalError, [&]() -> tresult {
+        // Refused before anything changes: the previous setup stays in force.
+        if (!AcceptsSetup(setup))
+            return kResultFalse;
+        SetDspReady(false);
+        if (!SetupProcessing(setup))
+            return kResultFalse;
+        processSetup = setup;
+        ResetDspGuarded();
+        return kResultOk;
+    });
+}
+
+void IPlugVST3::ResetDspGuarded()
+{
+    SetDspReady(false);
     ResetDsp();
-    return kResultOk;
+    SetDspReady(true);
 }
 
 tresult PLUGIN_API IPlugVST3::setActive(TBool state)
 {
-    OnActivate(state != 0);
-    return kResultOk;
+    return Guarded(kInternalError, [&]() -> tresult {
+        OnActivate(state != 0);
+        return kResultOk;
+    });
 }
 
 tresult PLUGIN_API IPlugVST3::setProcessing(TBool state)
 {
-    if (!state)
-        ResetDsp();
-    return kResultOk;
+    return Guarded(kInternalError, [&]() -> tresult {
+        // A start after a reset that failed builds the DSP again rather than staying silent.
+        if (!state || (!IsDspReady() && GetBlockCapacity() > 0))
+            ResetDspGuarded();
+        return kResultOk;
+    });
 }
 
 // Audio thread: never allocates, locks or waits.
 tresult PLUGIN_API IPlugVST3::process(ProcessData& data)
 {
-    ProcessTiming(data);
-    ProcessParameterChanges(data, *this);
-    ProcessAudio(data, audioOutputs);
-    return kResultOk;
+    return Guarded(
+        kInternalError,
+        [&]() -> tresult {
+            ProcessTiming(data);
+            ProcessParameterChanges(data, *this);
+            ProcessAudio(data, audioOutputs);
+            return kResultOk;
+        },
+        [&] { SilenceHostOutputs(data); });
 }
 
 uint32 PLUGIN_API IPlugVST3::getLatencySamples() { return uint32(std::max(GetLatency(), 0)); }
@@ -229,45 +328,86 @@ uint32 PLUGIN_API IPlugVST3::getTailSamples()
     return tail == IPlugProcessor::kInfiniteTail ? Steinberg::Vst::kInfiniteTail : uint32(std::max(tail, 0));
 }
 
+// Audio or setup thread: calls the host only where it must (HostHearsLatencyAtOnce).
 void IPlugVST3::ChangeLatency(int samples)
 {
+    const int before = GetLatency();
     IPlugVST3ProcessorBase::ChangeLatency(samples);
-    if (componentHandler != nullptr)
-        componentHandler->restartComponent(kLatencyChanged);
+    // Only a real change: a restart for nothing invites hosts that re-activate on it to loop.
+    if (GetLatency() == before)
+        return;
+    if (HostHearsLatencyAtOnce())
+    {
+        if (componentHandler != nullptr)
+            componentHandler->restartComponent(kLatencyChanged);
+        return;
+    }
+    latencyRestartPending.store(true, std::memory_order_release);
+}
+
+bool IPlugVST3::HostHearsLatencyAtOnce() const
+{
+#if SMTG_OS_WINDOWS
+    return false;
+#else
+    // Ardour and Mixbus on Linux offer their run loop to an open editor only, so with the editor
+    // closed no idle tick would ever tell them; they take restartComponent from their process
+    // thread by design, and rely on it for their latency compensation.
+    return GetHost() == kHostArdour || GetHost() == kHostMixbus;
+#endif
+}
+
+// UI thread.
+void IPlugVST3::DeliverHostNotifications()
+{
+    GuardedCall([&] {
+        if (!latencyRestartPending.exchange(false, std::memory_order_acq_rel))
+            return;
+        if (componentHandler != nullptr)
+            componentHandler->restartComponent(kLatencyChanged);
+    });
 }
 
 tresult PLUGIN_API IPlugVST3::setParamNormalized(ParamID id, ParamValue value)
 {
-    const tresult result = SingleComponentEffect::setParamNormalized(id, value);
-    if (result != kResultOk)
-        return result;
-    value = std::clamp(value, 0.0, 1.0);
-    if (id < kBypassParamId && id < ParamID(NParams()))
-    {
-        GetParam(int(id))->StoreNormalised(value);
-        ParamChangedForEditor(int(id), ParamSource::Host);
-        SendParamToEditor(int(id), value, true);
-    }
-    else if (id == kPresetParamId)
-    {
-        LoadPreset(int(std::lround(double(NPresets() - 1) * value)));
-    }
-    return kResultOk;
+    return Guarded(kInternalError, [&]() -> tresult {
+        const tresult result = SingleComponentEffect::setParamNormalized(id, value);
+        if (result != kResultOk)
+            return result;
+        value = std::clamp(value, 0.0, 1.0);
+        if (id < kBypassParamId && id < ParamID(NParams()))
+        {
+            GetParam(int(id))->StoreNormalised(value);
+            ParamChangedForEditor(int(id), ParamSource::Host);
+            SendParamToEditor(int(id), value, true);
+        }
+        else if (id == kPresetParamId)
+        {
+            LoadPreset(int(std::lround(double(NPresets() - 1) * value)));
+        }
+        return kResultOk;
+    });
 }
 
 IPlugView* PLUGIN_API IPlugVST3::createView(FIDString name)
 {
-    if (!HasEditor() || name == nullptr || std::strcmp(name, ViewType::kEditor) != 0)
-        return nullptr;
-    return new IPlugVST3View(*this);
+    return Guarded(static_cast<IPlugView*>(nullptr), [&]() -> IPlugView* {
+        if (!HasEditor() || name == nullptr || std::strcmp(name, ViewType::kEditor) != 0)
+            return nullptr;
+        return new IPlugVST3View(*this);
+    });
 }
+
+int32 PLUGIN_API IPlugVST3::getProgramListCount() { return 0; }
 
 tresult PLUGIN_API IPlugVST3::getProgramName(ProgramListID listId, int32 programIndex, String128 name)
 {
-    if (listId != ProgramListID(kPresetParamId) || name == nullptr)
-        return kResultFalse;
-    Widen(GetPresetName(programIndex), name, 128);
-    return kResultOk;
+    return Guarded(kInternalError, [&]() -> tresult {
+        if (listId != ProgramListID(kPresetParamId) || name == nullptr)
+            return kResultFalse;
+        Widen(GetPresetName(programIndex), name, 128);
+        return kResultOk;
+    });
 }
 
 tresult PLUGIN_API IPlugVST3::getUnitByBus(MediaType, Steinberg::Vst::BusDirection, int32, int32, UnitID&) { return kResultFalse; }
@@ -289,6 +429,11 @@ tresult PLUGIN_API IPlugVST3::getMidiControllerAssignment(int32 busIndex, int16 
 
 tresult PLUGIN_API IPlugVST3::setChannelContextInfos(IAttributeList* list)
 {
+    return Guarded(kInternalError, [&]() -> tresult { return ReadChannelContext(list); });
+}
+
+tresult IPlugVST3::ReadChannelContext(IAttributeList* list)
+{
     if (list == nullptr)
         return kResultFalse;
     using namespace ChannelContext;
@@ -309,11 +454,13 @@ tresult PLUGIN_API IPlugVST3::setChannelContextInfos(IAttributeList* list)
 
 tresult PLUGIN_API IPlugVST3::queryInterface(const TUID iid, void** obj)
 {
-    if (obj == nullptr)
-        return kInvalidArgument;
-    QUERY_INTERFACE(iid, obj, IMidiMapping::iid, IMidiMapping)
-    QUERY_INTERFACE(iid, obj, ChannelContext::IInfoListener::iid, ChannelContext::IInfoListener)
-    return SingleComponentEffect::queryInterface(iid, obj);
+    return Guarded(kInternalError, [&]() -> tresult {
+        if (obj == nullptr)
+            return kInvalidArgument;
+        QUERY_INTERFACE(iid, obj, IMidiMapping::iid, IMidiMapping)
+        QUERY_INTERFACE(iid, obj, ChannelContext::IInfoListener::iid, ChannelContext::IInfoListener)
+        return SingleComponentEffect::queryInterface(iid, obj);
+    });
 }
 
 void IPlugVST3::BeginHostEdit(int index)
@@ -456,7 +603,8 @@ tresult IPlugVST3::setProcessorState(IBStream* state)
         return kInvalidArgument;
     ByteChunk chunk;
     const bool tolerant = GetHost() == kHostWaveLab;
-    char piece[kStateReadPiece];
+    // Zeroed: a stream that tells of more bytes than it gave leaves no undefined bytes behind.
+    char piece[kStateReadPiece] = {};
     while (chunk.Size() < kMaxStateBytes)
     {
         int32 got = 0;

@@ -7,18 +7,23 @@
 // Reference counted (the SDK's FObject): created with one reference by the factory, destroyed by
 // the last release. The view holds a reference while it exists.
 // Threads: controller, view and setup calls on the host's main (UI) thread; process on the audio
-// thread; getState/setState may come from another host thread while processing.
+// thread; getState/setState may come from another host thread while processing. The component
+// handler is only ever called on the UI thread: what the audio thread changes (the latency) is
+// published atomically and announced at the next idle tick.
+// Every interface method runs guarded (vst3/Guard.h): nothing thrown inside reaches the host.
 #pragma once
 
 #include "framework/IKeyPress.h"
 #include "framework/IPlugAPIBase.h"
 #include "vst3/EditorWindow.h"
+#include "vst3/HostRunLoop.h"
 #include "vst3/IPlugVST3ProcessorBase.h"
 #include "vst3/SingleComponentEffect.h"
 
 #include "pluginterfaces/vst/ivstchannelcontextinfo.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -54,6 +59,7 @@ public:
 
     // --- IPluginBase: buses, parameters, units, host identification.
     Steinberg::tresult PLUGIN_API initialize(Steinberg::FUnknown* context) override;
+    Steinberg::tresult PLUGIN_API terminate() override;
 
     // --- IAudioProcessor
     Steinberg::tresult PLUGIN_API setBusArrangements(Steinberg::Vst::SpeakerArrangement* inputs,
@@ -70,12 +76,14 @@ public:
     Steinberg::uint32 PLUGIN_API getTailSamples() override;
 
     // --- IEditController
+    // The handler, and on Linux its run loop (or the host context's) for the idle ticks.
+    Steinberg::tresult PLUGIN_API setComponentHandler(Steinberg::Vst::IComponentHandler* handler) override;
     Steinberg::tresult PLUGIN_API setParamNormalized(Steinberg::Vst::ParamID id,
                                                      Steinberg::Vst::ParamValue value) override;
     Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
 
     // --- IUnitInfo: preset names under kPresetParamId; no program data.
-    Steinberg::int32 PLUGIN_API getProgramListCount() override { return 0; }
+    Steinberg::int32 PLUGIN_API getProgramListCount() override;
     Steinberg::tresult PLUGIN_API getProgramName(Steinberg::Vst::ProgramListID listId, Steinberg::int32 programIndex,
                                                  Steinberg::Vst::String128 name) override;
     Steinberg::tresult PLUGIN_API getUnitByBus(Steinberg::Vst::MediaType type, Steinberg::Vst::BusDirection dir,
@@ -107,8 +115,13 @@ public:
     void SetParameterFromEditor(int index, double normalised) override;
     bool ResizeEditor(int width, int height) override;
 
-    // Audio or setup thread: the new latency reaches the bypass delay, then the host is told.
+    // Audio or setup thread: the new latency reaches the bypass delay and getLatencySamples at
+    // once; the host is told of a change at the next idle tick (DeliverHostNotifications).
     void ChangeLatency(int samples) override;
+    // UI thread, idle tick: restartComponent for a latency that changed since the last tick.
+    void DeliverHostNotifications() override;
+    // Whether this host is told of a new latency by the thread that changed it, not by the tick.
+    bool HostHearsLatencyAtOnce() const;
 
     // --- Editor window hooks, UI thread. By default they put the graphics context into the host's
     // window through the platform's editor window (OpenEditorWindow in vst3/EditorWindow.h).
@@ -150,8 +163,16 @@ protected:
     Steinberg::tresult setProcessorState(Steinberg::IBStream* state) override;
 
 private:
+    Steinberg::tresult ArrangeBuses(Steinberg::Vst::SpeakerArrangement* inputs, Steinberg::int32 numIns,
+                                    Steinberg::Vst::SpeakerArrangement* outputs, Steinberg::int32 numOuts);
+    Steinberg::tresult ReadChannelContext(Steinberg::Vst::IAttributeList* list);
     void CreateBuses(int inputLayout, int outputLayout);
+    void CreateDefaultBuses();
+    void TickOnHostRunLoop();
+    // Setup thread: ResetDsp with process kept off the DSP until it has completed.
+    void ResetDspGuarded();
     void RegisterParametersAndUnits();
+    void AddParameter(Steinberg::Vst::Parameter* parameter);
     void IdentifyHostFrom(Steinberg::FUnknown* context);
 
     IPlugVST3View* view = nullptr;
@@ -164,6 +185,10 @@ private:
     std::unique_ptr<EditorWindow> editorWindow;
     bool editorWindowFailed = false;
     ChannelContextInfo channelContext;
+    // Set by the thread that changed the latency, taken by the idle tick.
+    std::atomic<bool> latencyRestartPending {false};
+    // Linux: the idle timers ticking on the host's run loop with the editor closed.
+    std::unique_ptr<HostRunLoopTicks> hostRunLoopTicks;
 };
 
 } // namespace iplug

@@ -95,6 +95,8 @@ IPlugVST3BypassParameter::IPlugVST3BypassParameter(ParamID id)
 : StringListParameter(STR16("Bypass"), id, nullptr,
                       ParameterInfo::kCanAutomate | ParameterInfo::kIsList | ParameterInfo::kIsBypass)
 {
+    // Room first: the SDK's list would lose a text it cannot keep.
+    strings.reserve(2);
     appendString(STR16("off"));
     appendString(STR16("on"));
 }

@@ -9,6 +9,12 @@ using namespace Steinberg;
 using namespace Steinberg::Vst;
 
 namespace iplug {
+namespace {
+
+// Far more queues than a host has parameters to send.
+constexpr int32 kMaxParameterQueues = 1 << 16;
+
+} // namespace
 
 SpeakerArrangement SpeakerArrangementFor(int channels)
 {
@@ -31,13 +37,25 @@ SpeakerArrangement SpeakerArrangementFor(int channels)
 
 IPlugVST3ProcessorBase::IPlugVST3ProcessorBase(const PluginConfig& config) : IPlugProcessor(config) {}
 
+bool IPlugVST3ProcessorBase::IsSupportedSampleRate(double sampleRate)
+{
+    return std::isfinite(sampleRate) && sampleRate >= kMinSampleRate && sampleRate <= kMaxSampleRate;
+}
+
+int IPlugVST3ProcessorBase::BlockCapacityFor(int32 maxSamplesPerBlock, double sampleRate)
+{
+    const int requested = maxSamplesPerBlock < 1 ? kDefaultBlockCapacity : maxSamplesPerBlock;
+    const double longest = std::clamp(std::floor(sampleRate * kMaxBlockSeconds), 1.0, double(kMaxBlockCapacity));
+    return std::min(requested, int(longest));
+}
+
 bool IPlugVST3ProcessorBase::SetupProcessing(const ProcessSetup& setup)
 {
-    if (!IsSupportedSampleSize(setup.symbolicSampleSize))
+    if (!AcceptsSetup(setup))
         return false;
     lastSetup = setup;
     SetSampleRate(setup.sampleRate);
-    SetBlockCapacity(std::max(setup.maxSamplesPerBlock, 0));
+    SetBlockCapacity(BlockCapacityFor(setup.maxSamplesPerBlock, setup.sampleRate));
     // Sized for the channels now; the effect reserves its longest latency on it when it resets.
     CreateLatencyDelay();
     return true;
@@ -71,7 +89,8 @@ void IPlugVST3ProcessorBase::ProcessParameterChanges(const ProcessData& data, IE
     IParameterChanges* changes = data.inputParameterChanges;
     if (changes == nullptr)
         return;
-    const int32 queues = changes->getParameterCount();
+    // A host reporting absurd counts costs a bounded number of calls.
+    const int32 queues = std::min(changes->getParameterCount(), kMaxParameterQueues);
     for (int32 i = 0; i < queues; ++i)
     {
         IParamValueQueue* queue = changes->getParameterData(i);
@@ -107,17 +126,17 @@ void IPlugVST3ProcessorBase::ProcessAudio(ProcessData& data, BusList& outputBuse
     if (total == 0)
         return;
     const int capacity = GetBlockCapacity();
-    if (capacity < 1)
+    if (capacity < 1 || !IsDspReady())
     {
-        // Never set up: nothing may run on buffers that were never sized.
-        SilenceHostOutputs(data, is64);
+        // Never set up, or the last reset failed: nothing may run on buffers that were not sized.
+        SilenceHostOutputs(data);
         return;
     }
     for (int offset = 0; offset < total; offset += capacity)
     {
         const int nFrames = std::min(capacity, total - offset);
         BindInputs(data, is64, offset, nFrames);
-        BindOutputs(data, outputBuses, is64, offset);
+        BindOutputs(data, outputBuses, is64, offset, nFrames);
         ProcessBuffers(nFrames);
         if (!is64)
             WriteOutputs32(nFrames);
@@ -155,7 +174,8 @@ void IPlugVST3ProcessorBase::BindInputs(const ProcessData& data, bool is64, int 
     }
 }
 
-void IPlugVST3ProcessorBase::BindOutputs(const ProcessData& data, BusList& outputBuses, bool is64, int offset)
+void IPlugVST3ProcessorBase::BindOutputs(const ProcessData& data, BusList& outputBuses, bool is64, int offset,
+                                         int nFrames)
 {
     const int slots = NOutChannels();
     int slot = 0;
@@ -173,7 +193,11 @@ void IPlugVST3ProcessorBase::BindOutputs(const ProcessData& data, BusList& outpu
             else if (active && !is64 && bus.channelBuffers32 != nullptr && bus.channelBuffers32[c] != nullptr)
             {
                 ConnectChannel(kOutput, slot, nullptr);
-                Slot(kOutput, slot).hostBuffer32 = bus.channelBuffers32[c] + offset;
+                ChannelSlot& output = Slot(kOutput, slot);
+                output.hostBuffer32 = bus.channelBuffers32[c] + offset;
+                // An output the effect leaves alone (no input for it) goes out silent, not as
+                // whatever an earlier block left in the scratch.
+                std::fill_n(output.scratch.data(), nFrames, 0.0);
             }
             else
             {
@@ -198,8 +222,11 @@ void IPlugVST3ProcessorBase::WriteOutputs32(int nFrames)
     }
 }
 
-void IPlugVST3ProcessorBase::SilenceHostOutputs(ProcessData& data, bool is64)
+void IPlugVST3ProcessorBase::SilenceHostOutputs(ProcessData& data)
 {
+    if (!IsSupportedSampleSize(data.symbolicSampleSize) || data.numSamples < 1)
+        return;
+    const bool is64 = data.symbolicSampleSize == kSample64;
     for (int32 b = 0; b < data.numOutputs && data.outputs != nullptr; ++b)
     {
         AudioBusBuffers& bus = data.outputs[b];
@@ -210,7 +237,9 @@ void IPlugVST3ProcessorBase::SilenceHostOutputs(ProcessData& data, bool is64)
             else if (!is64 && bus.channelBuffers32 != nullptr && bus.channelBuffers32[c] != nullptr)
                 std::fill(bus.channelBuffers32[c], bus.channelBuffers32[c] + data.numSamples, 0.0f);
         }
-        bus.silenceFlags = bus.numChannels >= 64 ? ~uint64(0) : (uint64(1) << bus.numChannels) - 1;
+        bus.silenceFlags = bus.numChannels >= 64  ? ~uint64(0)
+                           : bus.numChannels < 1 ? 0
+                                                 : (uint64(1) << bus.numChannels) - 1;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "vst3/IPlugVST3View.h"
 
+#include "vst3/Guard.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -8,6 +10,7 @@
 #endif
 
 using namespace Steinberg;
+using ringstill::vst3::Guarded;
 
 namespace iplug {
 namespace {
@@ -117,6 +120,18 @@ tresult PLUGIN_API IPlugVST3View::isPlatformTypeSupported(FIDString type)
 
 tresult PLUGIN_API IPlugVST3View::attached(void* parent, FIDString type)
 {
+    return Guarded(
+        kResultFalse, [&] { return Attach(parent, type); },
+        // Whatever opened before the failure closes again: the host sees no editor.
+        [&] {
+            plug.CloseEditorWindow();
+            plug.CloseEditor();
+            editorOpen = false;
+        });
+}
+
+tresult IPlugVST3View::Attach(void* parent, FIDString type)
+{
     if (!plug.HasEditor())
         return kResultFalse;
     if (!IsOurPlatformType(type))
@@ -148,6 +163,19 @@ tresult PLUGIN_API IPlugVST3View::attached(void* parent, FIDString type)
 
 tresult PLUGIN_API IPlugVST3View::removed()
 {
+    return Guarded(
+        kInternalError, [&] { return Remove(); },
+        [&] {
+            plug.CloseEditorWindow();
+            plug.CloseEditor();
+            editorOpen = false;
+            closing = false;
+            CPluginView::removed();
+        });
+}
+
+tresult IPlugVST3View::Remove()
+{
     if (plug.HasEditor() && !closing && editorOpen)
     {
         closing = true;
@@ -177,30 +205,34 @@ tresult PLUGIN_API IPlugVST3View::canResize()
 
 tresult PLUGIN_API IPlugVST3View::onSize(ViewRect* newSize)
 {
-    if (newSize == nullptr || !plug.IsHostResizable())
-        return kResultFalse;
-    rect = *newSize;
-    const float scale = plug.EditorScale() > 0.0f ? plug.EditorScale() : 1.0f;
-    const int width = int(std::lround(newSize->getWidth() / scale));
-    const int height = int(std::lround(newSize->getHeight() / scale));
-    plug.SetEditorSize(width, height);
-    if (plug.GetUI() != nullptr)
-        plug.ResizeEditorContext(width, height, scale);
-    return kResultTrue;
+    return Guarded(kInternalError, [&]() -> tresult {
+        if (newSize == nullptr || !plug.IsHostResizable())
+            return kResultFalse;
+        rect = *newSize;
+        const float scale = plug.EditorScale() > 0.0f ? plug.EditorScale() : 1.0f;
+        const int width = int(std::lround(newSize->getWidth() / scale));
+        const int height = int(std::lround(newSize->getHeight() / scale));
+        plug.SetEditorSize(width, height);
+        if (plug.GetUI() != nullptr)
+            plug.ResizeEditorContext(width, height, scale);
+        return kResultTrue;
+    });
 }
 
 tresult PLUGIN_API IPlugVST3View::checkSizeConstraint(ViewRect* size)
 {
-    if (size == nullptr)
-        return kInvalidArgument;
-    int width = size->getWidth();
-    int height = size->getHeight();
-    if (!plug.ConstrainEditorSize(width, height))
-    {
-        size->right = size->left + width;
-        size->bottom = size->top + height;
-    }
-    return kResultOk;
+    return Guarded(kInternalError, [&]() -> tresult {
+        if (size == nullptr)
+            return kInvalidArgument;
+        int width = size->getWidth();
+        int height = size->getHeight();
+        if (!plug.ConstrainEditorSize(width, height))
+        {
+            size->right = size->left + width;
+            size->bottom = size->top + height;
+        }
+        return kResultOk;
+    });
 }
 
 tresult IPlugVST3View::OnKey(char16 key, int16 keyCode, int16 modifiers, bool isUp)
@@ -225,31 +257,35 @@ tresult IPlugVST3View::OnKey(char16 key, int16 keyCode, int16 modifiers, bool is
 
 tresult PLUGIN_API IPlugVST3View::onKeyDown(char16 key, int16 keyCode, int16 modifiers)
 {
-    return OnKey(key, keyCode, modifiers, false);
+    return Guarded(kResultFalse, [&]() -> tresult { return OnKey(key, keyCode, modifiers, false); });
 }
 
 tresult PLUGIN_API IPlugVST3View::onKeyUp(char16 key, int16 keyCode, int16 modifiers)
 {
-    return OnKey(key, keyCode, modifiers, true);
+    return Guarded(kResultFalse, [&]() -> tresult { return OnKey(key, keyCode, modifiers, true); });
 }
 
 tresult PLUGIN_API IPlugVST3View::setContentScaleFactor(ScaleFactor factor)
 {
-    // Kept even before the window opens: hosts often tell the scale first.
-    if (!std::isfinite(factor) || factor <= 0.0f)
+    return Guarded(kInternalError, [&]() -> tresult {
+        // Kept even before the window opens: hosts often tell the scale first.
+        if (!std::isfinite(factor) || factor <= 0.0f)
+            return kResultOk;
+        plug.SetEditorScale(factor);
+        if (plug.GetUI() != nullptr)
+            plug.ResizeEditorContext(plug.EditorWidth(), plug.EditorHeight(), factor);
         return kResultOk;
-    plug.SetEditorScale(factor);
-    if (plug.GetUI() != nullptr)
-        plug.ResizeEditorContext(plug.EditorWidth(), plug.EditorHeight(), factor);
-    return kResultOk;
+    });
 }
 
 tresult PLUGIN_API IPlugVST3View::queryInterface(const TUID iid, void** obj)
 {
-    if (obj == nullptr)
-        return kInvalidArgument;
-    QUERY_INTERFACE(iid, obj, IPlugViewContentScaleSupport::iid, IPlugViewContentScaleSupport)
-    return CPluginView::queryInterface(iid, obj);
+    return Guarded(kInternalError, [&]() -> tresult {
+        if (obj == nullptr)
+            return kInvalidArgument;
+        QUERY_INTERFACE(iid, obj, IPlugViewContentScaleSupport::iid, IPlugViewContentScaleSupport)
+        return CPluginView::queryInterface(iid, obj);
+    });
 }
 
 bool IPlugVST3View::RequestResize(int width, int height)

@@ -57,6 +57,8 @@ public:
     Steinberg::IPlugFrame* Frame() const { return plugFrame; }
 
 private:
+    Steinberg::tresult Attach(void* parent, Steinberg::FIDString type);
+    Steinberg::tresult Remove();
     Steinberg::tresult OnKey(Steinberg::char16 key, Steinberg::int16 keyCode, Steinberg::int16 modifiers, bool isUp);
     bool IsOurPlatformType(Steinberg::FIDString type) const;
 

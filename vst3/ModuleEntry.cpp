@@ -1,7 +1,9 @@
 #include "vst3/ModuleEntry.h"
 
 #include "vst3/ClassInfo.h"
+#include "vst3/Guard.h"
 
+#include <memory>
 #include <mutex>
 
 #if SMTG_OS_WINDOWS
@@ -33,11 +35,12 @@ IPluginFactory* AcquireFactory()
     // A factory whose last reference is going away is left to its destructor; hand out a new one.
     if (gFactory != nullptr && gFactory->TryAddRef())
         return gFactory;
-    auto* factory = new PluginFactory(MakeFactoryInfo());
-    factory->SetDestroyHook(&ForgetFactory);
+    // The hook only once the factory is complete: it takes the lock held here.
+    auto factory = std::make_unique<PluginFactory>(MakeFactoryInfo());
     DescribeModule(*factory);
-    gFactory = factory;
-    return factory;
+    factory->SetDestroyHook(&ForgetFactory);
+    gFactory = factory.release();
+    return gFactory;
 }
 
 bool Enter(void* handle)
@@ -73,27 +76,36 @@ extern "C" {
 
 SMTG_EXPORT_SYMBOL IPluginFactory* PLUGIN_API GetPluginFactory()
 {
-    return ringstill::vst3::AcquireFactory();
+    return ringstill::vst3::Guarded(static_cast<IPluginFactory*>(nullptr),
+                                    [] { return ringstill::vst3::AcquireFactory(); });
 }
 
 #if SMTG_OS_WINDOWS
 SMTG_EXPORT_SYMBOL bool InitDll()
 {
-    // The module instance of this DLL, found from the address of one of its own functions.
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&InitDll), &module);
-    return ringstill::vst3::Enter(module);
+    return ringstill::vst3::Guarded(false, [] {
+        // The module instance of this DLL, found from the address of one of its own functions.
+        HMODULE module = nullptr;
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCWSTR>(&InitDll), &module);
+        return ringstill::vst3::Enter(module);
+    });
 }
 
-SMTG_EXPORT_SYMBOL bool ExitDll() { return ringstill::vst3::Leave(); }
+SMTG_EXPORT_SYMBOL bool ExitDll()
+{
+    return ringstill::vst3::Guarded(false, [] { return ringstill::vst3::Leave(); });
+}
 #else
 SMTG_EXPORT_SYMBOL bool ModuleEntry(void* sharedLibraryHandle)
 {
-    return ringstill::vst3::Enter(sharedLibraryHandle);
+    return ringstill::vst3::Guarded(false, [&] { return ringstill::vst3::Enter(sharedLibraryHandle); });
 }
 
-SMTG_EXPORT_SYMBOL bool ModuleExit() { return ringstill::vst3::Leave(); }
+SMTG_EXPORT_SYMBOL bool ModuleExit()
+{
+    return ringstill::vst3::Guarded(false, [] { return ringstill::vst3::Leave(); });
+}
 #endif
 
 } // extern "C"

@@ -1,5 +1,7 @@
 #include "vst3/PluginFactory.h"
 
+#include "vst3/Guard.h"
+
 #include <cstring>
 
 using namespace Steinberg;
@@ -83,6 +85,11 @@ tresult PLUGIN_API PluginFactory::getClassInfoUnicode(int32 index, PClassInfoW* 
 }
 
 tresult PLUGIN_API PluginFactory::createInstance(FIDString cid, FIDString iid, void** obj)
+{
+    return Guarded(kOutOfMemory, [&]() -> tresult { return CreateInstance(cid, iid, obj); });
+}
+
+tresult PluginFactory::CreateInstance(FIDString cid, FIDString iid, void** obj)
 {
     if (obj == nullptr)
         return kInvalidArgument;

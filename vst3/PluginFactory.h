@@ -69,6 +69,7 @@ private:
     };
 
     const Entry* Find(Steinberg::FIDString cid) const;
+    Steinberg::tresult CreateInstance(Steinberg::FIDString cid, Steinberg::FIDString iid, void** obj);
 
     std::atomic<Steinberg::uint32> refCount {1};
     Steinberg::PFactoryInfo factoryInfo;

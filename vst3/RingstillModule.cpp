@@ -6,8 +6,6 @@
 #include "vst3/ClassInfo.h"
 #include "vst3/ModuleEntry.h"
 
-#include <exception>
-#include <new>
 
 namespace {
 
@@ -15,16 +13,20 @@ namespace {
 Steinberg::FUnknown* CreateRingstill(void* /*context*/)
 {
     iplug::ProcessLockGuard guard;
+    ringstill::Ringstill* plug = nullptr;
     try
     {
-        auto* plug = new ringstill::Ringstill(iplug::InstanceInfo {});
+        plug = new ringstill::Ringstill(iplug::InstanceInfo {});
         // The editor, with the platform's renderer and the module's font and logo.
         ringstill::InstallEditor(*plug, plug->Feed(), igraphics::PlatformGraphicsBackend());
         return static_cast<Steinberg::Vst::IAudioProcessor*>(plug);
     }
-    catch (const std::exception&)
+    catch (...)
     {
-        // Out of memory while building the DSP lists: the host gets no instance, not an exception.
+        // Out of memory while building the object: the host gets no instance, not an exception,
+        // and a half-equipped object goes again.
+        if (plug != nullptr)
+            plug->release();
         return nullptr;
     }
 }

@@ -2,6 +2,7 @@
 // IProcessContextRequirements) and its edit controller (the SDK's EditControllerEx1 with
 // parameters and units). Owns its audio and event bus lists. Reference counted through FObject;
 // the host's last release destroys it. Calls come from the host's main thread unless marked.
+// Every interface method runs guarded (vst3/Guard.h): nothing thrown inside reaches the host.
 #pragma once
 
 #include "public.sdk/source/vst/vstbus.h"
@@ -17,14 +18,8 @@ namespace ringstill::vst3 {
 class ControllerStateRoute : public Steinberg::Vst::EditControllerEx1
 {
 public:
-    Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) final
-    {
-        return setControllerState(state);
-    }
-    Steinberg::tresult PLUGIN_API getState(Steinberg::IBStream* state) final
-    {
-        return getControllerState(state);
-    }
+    Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) final;
+    Steinberg::tresult PLUGIN_API getState(Steinberg::IBStream* state) final;
 
 protected:
     // The controller has no state of its own by default: both succeed and touch nothing.
@@ -35,14 +30,8 @@ protected:
 class ProcessorStateRoute : public Steinberg::Vst::IComponent
 {
 public:
-    Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) final
-    {
-        return setProcessorState(state);
-    }
-    Steinberg::tresult PLUGIN_API getState(Steinberg::IBStream* state) final
-    {
-        return getProcessorState(state);
-    }
+    Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) final;
+    Steinberg::tresult PLUGIN_API getState(Steinberg::IBStream* state) final;
 
 protected:
     virtual Steinberg::tresult setProcessorState(Steinberg::IBStream* state) = 0;
@@ -115,6 +104,33 @@ public:
     // IUnitInfo
     Steinberg::tresult PLUGIN_API getUnitInfo(Steinberg::int32 unitIndex,
                                               Steinberg::Vst::UnitInfo& info) override;
+
+    // The rest of the SDK controller's interface methods, taken over only to run them guarded.
+    Steinberg::int32 PLUGIN_API getParameterCount() override;
+    Steinberg::tresult PLUGIN_API getParamValueByString(Steinberg::Vst::ParamID id, Steinberg::Vst::TChar* string,
+                                                        Steinberg::Vst::ParamValue& valueNormalized) override;
+    Steinberg::Vst::ParamValue PLUGIN_API normalizedParamToPlain(Steinberg::Vst::ParamID id,
+                                                                 Steinberg::Vst::ParamValue valueNormalized) override;
+    Steinberg::Vst::ParamValue PLUGIN_API plainParamToNormalized(Steinberg::Vst::ParamID id,
+                                                                 Steinberg::Vst::ParamValue plainValue) override;
+    Steinberg::Vst::ParamValue PLUGIN_API getParamNormalized(Steinberg::Vst::ParamID id) override;
+    Steinberg::tresult PLUGIN_API setComponentHandler(Steinberg::Vst::IComponentHandler* handler) override;
+    Steinberg::tresult PLUGIN_API setKnobMode(Steinberg::Vst::KnobMode mode) override;
+    Steinberg::tresult PLUGIN_API openHelp(Steinberg::TBool onlyCheck) override;
+    Steinberg::tresult PLUGIN_API openAboutBox(Steinberg::TBool onlyCheck) override;
+    Steinberg::int32 PLUGIN_API getUnitCount() override;
+    Steinberg::tresult PLUGIN_API getProgramListInfo(Steinberg::int32 listIndex,
+                                                     Steinberg::Vst::ProgramListInfo& info) override;
+    Steinberg::tresult PLUGIN_API getProgramInfo(Steinberg::Vst::ProgramListID listId, Steinberg::int32 programIndex,
+                                                 Steinberg::Vst::CString attributeId,
+                                                 Steinberg::Vst::String128 attributeValue) override;
+    Steinberg::tresult PLUGIN_API hasProgramPitchNames(Steinberg::Vst::ProgramListID listId,
+                                                       Steinberg::int32 programIndex) override;
+    Steinberg::tresult PLUGIN_API getProgramPitchName(Steinberg::Vst::ProgramListID listId,
+                                                      Steinberg::int32 programIndex, Steinberg::int16 midiPitch,
+                                                      Steinberg::Vst::String128 name) override;
+    Steinberg::Vst::UnitID PLUGIN_API getSelectedUnit() override;
+    Steinberg::tresult PLUGIN_API selectUnit(Steinberg::Vst::UnitID unitId) override;
 
     // Every interface of the object is answered here. IConnectionPoint is refused: the two halves
     // are one object and have nothing to tell each other.

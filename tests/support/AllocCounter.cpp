@@ -5,10 +5,33 @@
 
 namespace {
 thread_local std::size_t tAllocations = 0;
+thread_local std::size_t tBytes = 0;
+thread_local long tFailCountdown = -1;
+thread_local bool tFailed = false;
 }
 
 namespace ringstill::test {
 std::size_t AllocationCount() { return tAllocations; }
+std::size_t AllocatedBytes() { return tBytes; }
+void AddAllocatedBytes(std::size_t bytes) { tBytes += bytes; }
+
+void FailAllocationAfter(long after)
+{
+    tFailCountdown = after < 0 ? -1 : after;
+    tFailed = false;
+}
+
+bool AllocationFailureHappened() { return tFailed; }
+
+bool TakeAllocationFailure()
+{
+    if (tFailCountdown < 0)
+        return false;
+    if (tFailCountdown-- > 0)
+        return false;
+    tFailed = true;
+    return true;
+}
 }
 
 // Replacing operator new catches every C++ allocation. The C allocator is
@@ -31,26 +54,34 @@ void __libc_free(void*);
 void* malloc(std::size_t size)
 {
     ++tAllocations;
+    tBytes += size;
     return __libc_malloc(size);
 }
 void* calloc(std::size_t n, std::size_t size)
 {
     ++tAllocations;
+    tBytes += n * size;
     return __libc_calloc(n, size);
 }
 void* realloc(void* p, std::size_t size)
 {
     ++tAllocations;
+    tBytes += size;
     return __libc_realloc(p, size);
 }
 void free(void* p) { __libc_free(p); }
 }
-static void* CountedAlloc(std::size_t size) { return __libc_malloc(size == 0 ? 1 : size); }
+static void* CountedAlloc(std::size_t size)
+{
+    tBytes += size;
+    return __libc_malloc(size == 0 ? 1 : size);
+}
 static void CountedFree(void* p) { __libc_free(p); }
 #else
 static void* CountedAlloc(std::size_t size)
 {
     ++tAllocations;
+    tBytes += size;
     return std::malloc(size == 0 ? 1 : size);
 }
 static void CountedFree(void* p) { std::free(p); }
@@ -59,6 +90,7 @@ static void CountedFree(void* p) { std::free(p); }
 static void* CountedAlignedAlloc(std::size_t size, std::align_val_t align)
 {
     ++tAllocations;
+    tBytes += size;
     const std::size_t a = static_cast<std::size_t>(align) < sizeof(void*) ? sizeof(void*) : static_cast<std::size_t>(align);
 #ifdef _WIN32
     // The Windows C library has no posix_memalign; its aligned blocks need their own free.
@@ -85,6 +117,8 @@ static void* CheckedAlloc(std::size_t size)
 #if RINGSTILL_HOOK_MALLOC
     ++tAllocations;
 #endif
+    if (ringstill::test::TakeAllocationFailure())
+        throw std::bad_alloc();
     if (void* p = CountedAlloc(size))
         return p;
     throw std::bad_alloc();
@@ -97,6 +131,8 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 #if RINGSTILL_HOOK_MALLOC
     ++tAllocations;
 #endif
+    if (ringstill::test::TakeAllocationFailure())
+        return nullptr;
     return CountedAlloc(size);
 }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
@@ -104,16 +140,22 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
 #if RINGSTILL_HOOK_MALLOC
     ++tAllocations;
 #endif
+    if (ringstill::test::TakeAllocationFailure())
+        return nullptr;
     return CountedAlloc(size);
 }
 void* operator new(std::size_t size, std::align_val_t a)
 {
+    if (ringstill::test::TakeAllocationFailure())
+        throw std::bad_alloc();
     if (void* p = CountedAlignedAlloc(size, a))
         return p;
     throw std::bad_alloc();
 }
 void* operator new[](std::size_t size, std::align_val_t a)
 {
+    if (ringstill::test::TakeAllocationFailure())
+        throw std::bad_alloc();
     if (void* p = CountedAlignedAlloc(size, a))
         return p;
     throw std::bad_alloc();

@@ -20,16 +20,25 @@ ReallocFunction realRealloc = nullptr;
 void* __cdecl CountedMalloc(std::size_t size)
 {
     ++tModuleCalls;
+    ringstill::test::AddAllocatedBytes(size);
+    if (ringstill::test::TakeAllocationFailure())
+        return nullptr;
     return realMalloc(size);
 }
 void* __cdecl CountedCalloc(std::size_t count, std::size_t size)
 {
     ++tModuleCalls;
+    ringstill::test::AddAllocatedBytes(count * size);
+    if (ringstill::test::TakeAllocationFailure())
+        return nullptr;
     return realCalloc(count, size);
 }
 void* __cdecl CountedRealloc(void* block, std::size_t size)
 {
     ++tModuleCalls;
+    ringstill::test::AddAllocatedBytes(size);
+    if (ringstill::test::TakeAllocationFailure())
+        return nullptr;
     return realRealloc(block, size);
 }
 

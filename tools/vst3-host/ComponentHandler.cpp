@@ -4,6 +4,17 @@ using namespace Steinberg;
 using namespace Steinberg::Vst;
 
 namespace ringstill::vst3host {
+namespace {
+
+thread_local int tProcessDepth = 0;
+
+} // namespace
+
+ProcessScope::ProcessScope() { ++tProcessDepth; }
+
+ProcessScope::~ProcessScope() { --tProcessDepth; }
+
+bool ProcessScope::Active() { return tProcessDepth > 0; }
 
 ComponentHandler::ComponentHandler() { calls.reserve(kCapacity); }
 
@@ -15,10 +26,13 @@ void ComponentHandler::Record(HandlerCall::Kind kind, ParamID id, ParamValue val
         ++dropped;
         return;
     }
-    HandlerCall call {kind};
+    HandlerCall call;
+    call.kind = kind;
     call.id = id;
     call.value = value;
     call.flags = flags;
+    call.thread = std::this_thread::get_id();
+    call.duringProcess = ProcessScope::Active();
     calls.push_back(call);
 }
 

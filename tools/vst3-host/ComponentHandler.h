@@ -1,7 +1,8 @@
 // The host's IComponentHandler (and IComponentHandler2): records every call a plug-in makes, in
-// order. Recording never allocates (the list is reserved up front), so calls made from inside
-// process, such as a latency restart, keep the audio thread allocation-free. Any thread.
-// Reference counted; create with new and hold in an IPtr (owned).
+// order, with the thread that made it and whether that thread was inside process at the time
+// (the SDK wants these calls on the UI thread only). Recording never allocates (the list is
+// reserved up front), so a call made from inside process would not disturb an allocation check.
+// Any thread. Reference counted; create with new and hold in an IPtr (owned).
 #pragma once
 
 #include "tools/vst3-host/RefCounted.h"
@@ -10,6 +11,7 @@
 
 #include <cstddef>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace ringstill::vst3host {
@@ -28,10 +30,26 @@ struct HandlerCall
         kFinishGroupEdit
     };
 
-    Kind kind;
+    Kind kind = kBeginEdit;
     Steinberg::Vst::ParamID id = 0;
     Steinberg::Vst::ParamValue value = 0.0;
     Steinberg::int32 flags = 0;
+    std::thread::id thread;
+    // Made while the calling thread was inside a plug-in's process (see ProcessScope).
+    bool duringProcess = false;
+};
+
+// Marks the calling thread as inside a plug-in's process for its lifetime. The host's process
+// call (PluginInstance::Process) holds one.
+class ProcessScope
+{
+public:
+    ProcessScope();
+    ~ProcessScope();
+    ProcessScope(const ProcessScope&) = delete;
+    ProcessScope& operator=(const ProcessScope&) = delete;
+    // Whether the calling thread is inside one.
+    static bool Active();
 };
 
 class ComponentHandler final : public Steinberg::Vst::IComponentHandler,

@@ -167,6 +167,7 @@ tresult PluginInstance::Process(ProcessBuffers& buffers, int numSamples)
 {
     if (processor == nullptr)
         return kNotInitialized;
+    ProcessScope scope;
     return processor->process(buffers.Prepare(numSamples));
 }
 
