@@ -1,7 +1,8 @@
 // Ringstill::ProcessAudioBlock, stereo at 48 kHz, in 128- and 512-sample
 // blocks: idle, with 20 active notches per channel, plus No-Reverb at 100 %,
-// plus No-Noise at 100 %. "rtf" is the real-time factor: seconds of (stereo)
-// audio processed per CPU second.
+// plus No-Noise at 100 %; idle and 20 notches again with Auto Catch Adaptive.
+// "rtf" is the real-time factor: seconds of (stereo) audio processed per CPU
+// second.
 #include "effect/Ringstill.h"
 
 #include <benchmark/benchmark.h>
@@ -52,6 +53,7 @@ struct Setting
     bool notches;
     double noReverb;
     double noNoise;
+    AutoCatchMode autoCatch = AutoCatchMode::Classic;
 };
 
 void Run(benchmark::State& state, Setting setting)
@@ -73,6 +75,7 @@ void Run(benchmark::State& state, Setting setting)
         fx.ConnectChannel(iplug::kOutput, c, out[c].data());
     }
     fx.ResetDsp();
+    fx.Feed().autoCatchMode.store(static_cast<std::uint8_t>(setting.autoCatch));
     fx.GetParam(kNoReverb)->StoreValue(setting.noReverb);
     fx.GetParam(kNoNoise)->StoreValue(setting.noNoise);
     if (setting.notches)
@@ -102,13 +105,17 @@ void Run(benchmark::State& state, Setting setting)
 }
 
 void Idle(benchmark::State& state) { Run(state, {false, 0.0, 0.0}); }
+void IdleAdaptive(benchmark::State& state) { Run(state, {false, 0.0, 0.0, AutoCatchMode::Adaptive}); }
 void TwentyNotches(benchmark::State& state) { Run(state, {true, 0.0, 0.0}); }
+void TwentyNotchesAdaptive(benchmark::State& state) { Run(state, {true, 0.0, 0.0, AutoCatchMode::Adaptive}); }
 void TwentyNotchesNoReverb(benchmark::State& state) { Run(state, {true, 100.0, 0.0}); }
 void TwentyNotchesNoReverbNoNoise(benchmark::State& state) { Run(state, {true, 100.0, 100.0}); }
 
 } // namespace
 
 BENCHMARK(Idle)->Arg(128)->Arg(512);
+BENCHMARK(IdleAdaptive)->Arg(128)->Arg(512);
 BENCHMARK(TwentyNotches)->Arg(128)->Arg(512);
+BENCHMARK(TwentyNotchesAdaptive)->Arg(128)->Arg(512);
 BENCHMARK(TwentyNotchesNoReverb)->Arg(128)->Arg(512);
 BENCHMARK(TwentyNotchesNoReverbNoNoise)->Arg(128)->Arg(512);

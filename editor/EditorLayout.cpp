@@ -1,6 +1,7 @@
 #include "editor/EditorLayout.h"
 
 #include "editor/AboutPopup.h"
+#include "editor/AutoCatchSwitch.h"
 #include "editor/BankControl.h"
 #include "editor/EditorTags.h"
 #include "editor/LogoControl.h"
@@ -264,6 +265,11 @@ void LayoutEditor(iplug::IGEditorDelegate& plugin, EditorFeed& feed, IGraphics& 
     }
 
     AttachText(ui, IRECT(x0, y, R, y + 18.f), "Auto Catch  (real-time notches, zero-latency)", kSectionHeading);
+    ui.AttachControl(std::make_unique<AutoCatchSwitch>(IRECT(R - 132.f, y, R, y + 18.f), feed,
+                                                       [&plugin] { plugin.MarkStateDirty(); }),
+                     kAutoCatchModeTag)
+        ->SetTooltip("Classic: the original detector. Adaptive: searches 40 Hz to 20 kHz, proves each new notch on "
+                     "the loop (a howl collapses under it, a note does not) and keeps the notches that hold a howl.");
     y += 20.f;
     const VectorStyle paramStyle = ParamSliderStyle();
     const ParamRow autoRows[] = {

@@ -18,6 +18,7 @@ enum EditorTag : int
     kFrequencyValueTag = 11,
     kBandwidthValueTag = 12,
     kAboutTag = 13,
+    kAutoCatchModeTag = 14,
 };
 
 } // namespace ringstill

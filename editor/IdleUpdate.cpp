@@ -1,5 +1,6 @@
 // The idle tick that keeps the status texts and the selected notch's controls in step with the
 // feed, and the "Reset" action. UI thread only.
+#include "editor/AutoCatchSwitch.h"
 #include "editor/EditorTags.h"
 #include "editor/NotchSliders.h"
 #include "editor/RingstillEditor.h"
@@ -53,6 +54,10 @@ void UpdateEditor(igraphics::IGraphics& ui, EditorFeed& feed)
 
     if (igraphics::IControl* about = ui.GetControlWithTag(kAboutTag); about != nullptr && !about->IsHidden())
         about->MarkDirty(false);
+    // A mode restored by the host shows at once.
+    if (auto* mode = dynamic_cast<AutoCatchSwitch*>(ui.GetControlWithTag(kAutoCatchModeTag));
+        mode != nullptr && mode->Shown() != mode->Current())
+        mode->MarkDirty(false);
 
     const std::int32_t selected = feed.selectedNotch.load();
     if (selected != feed.shownSelection.load())

@@ -6,6 +6,7 @@
 // the protocol (ApplyNotchCommands, PublishEditorView) lives in NotchBank.h.
 #pragma once
 
+#include "effect/AutoCatchMode.h"
 #include "effect/NotchFilter.h"
 #include "framework/SpscQueue.h"
 
@@ -74,6 +75,10 @@ struct EditorFeed
     // The rate the DSP was last reset for, for the display's frequency axis. Written by the
     // setup thread, read by the user-interface thread.
     std::atomic<double> sampleRate{48000.0};
+
+    // The Auto Catch mode (an AutoCatchMode): written by the editor and by a state restore, read by
+    // the audio thread once per block.
+    std::atomic<std::uint8_t> autoCatchMode{static_cast<std::uint8_t>(kDefaultAutoCatchMode)};
 
     // User-interface thread only; -2 in shownSelection forces a refresh.
     std::atomic<std::int32_t> selectedNotch{-1};

@@ -1,5 +1,6 @@
 #include "effect/FeedbackDetector.h"
 
+#include "effect/AdaptiveCatch.h"
 #include "effect/Fft.h"
 #include "effect/NotchBank.h"
 
@@ -347,6 +348,7 @@ void FeedDetector(NotchBank& bank, float* samples, int n)
             samples[i++] = 0.0f;
             bank.analysisFill = 0;
             ResetAllTracks(bank);
+            ForgetAdaptiveTracks(bank.adaptive);
         }
     }
 }
@@ -356,6 +358,17 @@ void AnalyseFrame(NotchBank& bank)
     if (!FrameReady(bank))
         return;
     const float* mag = ComputeSpectrum(bank);
+    if (bank.autoCatch == AutoCatchMode::Adaptive)
+    {
+        AnalyseAdaptiveFrame(bank, mag);
+        return;
+    }
+    if (bank.adaptive.engaged)
+    {
+        // Back from Adaptive: the tones followed before it are long gone.
+        bank.adaptive.engaged = false;
+        ResetAllTracks(bank);
+    }
 
     const SearchBand band = SearchBandFor(bank.analysisSize, bank.sampleRate);
     if (band.hi < band.lo)

@@ -212,6 +212,7 @@ void ConfigureBank(NotchBank& bank, double sampleRate)
 
     bank.slots.fill(Notch{});
     bank.tracks.fill(FeedbackTrack{});
+    bank.adaptive = AdaptiveCatchState{};
 }
 
 void UpdateNotchFilters(NotchBank& bank)

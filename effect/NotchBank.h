@@ -5,6 +5,7 @@
 // reaches it only through the EditorFeed (commands in, views out).
 #pragma once
 
+#include "effect/AdaptiveCatch.h"
 #include "effect/EditorFeed.h"
 #include "effect/FeedbackDetector.h"
 #include "effect/Fft.h"
@@ -58,12 +59,14 @@ struct NotchBank
     float trimDb = 0.0f;
     float widthScale = 1.0f;
     bool hold = false;
+    AutoCatchMode autoCatch = kDefaultAutoCatchMode;
 
     std::vector<float> analysisBuffer; // N
     std::vector<float> window;         // N
     std::vector<float> spectrum;       // N/2, magnitudes of the last frame
     std::array<Notch, kMaxNotches> slots{};
     std::array<FeedbackTrack, kMaxTracks> tracks{};
+    AdaptiveCatchState adaptive; // Adaptive mode's tones, trials and kept notches
 
     // Frame working state, prepared by ConfigureBank so the audio thread never allocates.
     FftPlan fft;                            // N points

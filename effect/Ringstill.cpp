@@ -1,5 +1,7 @@
 #include "effect/Ringstill.h"
 
+#include "effect/StateExtension.h"
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -108,6 +110,20 @@ void Ringstill::IdleUpdate()
     RunEditorIdle();
 }
 
+// Host thread.
+bool Ringstill::WriteStateExtension(iplug::ByteChunk& chunk) const
+{
+    ExtendedSettings settings;
+    settings.autoCatch = static_cast<AutoCatchMode>(feed.autoCatchMode.load());
+    return AppendStateExtension(chunk, settings);
+}
+
+// Host thread. Takes effect at the next block; nothing the user placed is cleared.
+void Ringstill::ReadStateExtension(const iplug::ByteChunk& chunk, int pos)
+{
+    feed.autoCatchMode.store(static_cast<std::uint8_t>(ringstill::ReadStateExtension(chunk, pos).autoCatch));
+}
+
 int Ringstill::MaxLatency() const
 {
     return noNoise.NoNoiseLatency() + noReverbLatency;
@@ -130,6 +146,7 @@ Ringstill::BlockSettings Ringstill::ReadSettings() const
     s.outputGain = static_cast<float>(std::pow(10.0, value(kGain) / 20.0));
     s.hold = value(kHold) >= kSwitchOnValue;
     s.bypass = value(kBypass) >= kSwitchOnValue;
+    s.autoCatch = static_cast<AutoCatchMode>(feed.autoCatchMode.load(std::memory_order_relaxed));
     return s;
 }
 
@@ -225,6 +242,7 @@ void Ringstill::ProcessChannel(int channel, const BlockSettings& settings, const
     bank.widthScale = settings.widthScale;
     bank.outputGain = settings.outputGain;
     bank.hold = settings.hold;
+    bank.autoCatch = settings.autoCatch;
     ProcessBankBlock(bank, x, nFrames);
 
     noNoise.SetNoNoiseAmount(settings.noNoise);

@@ -51,6 +51,10 @@ public:
     // UI thread, every 20 ms: the editor's idle function, when an editor is installed and open.
     void IdleUpdate() override;
 
+    // Host threads: the Auto Catch mode, saved after the binding's state when it is not Classic.
+    bool WriteStateExtension(iplug::ByteChunk& chunk) const override;
+    void ReadStateExtension(const iplug::ByteChunk& chunk, int pos) override;
+
     // The block the editor shares with the audio thread.
     EditorFeed& Feed() { return feed; }
     const EditorFeed& Feed() const { return feed; }
@@ -75,6 +79,7 @@ private:
         float outputGain = 1.0f;
         bool hold = false;
         bool bypass = false;
+        AutoCatchMode autoCatch = kDefaultAutoCatchMode;
     };
 
     BlockSettings ReadSettings() const;

@@ -61,6 +61,8 @@ public:
     virtual void SetParameterFromEditor(int index, double normalised);
     // Asks the host window to take this size; true when handled.
     virtual bool ResizeEditor(int width, int height);
+    // A setting saved with the state but not a parameter changed: the host should save again.
+    virtual void MarkStateDirty() {}
 
     // Editor size, in pixels. Survives closing and reopening the editor.
     int EditorWidth() const { return editorWidth; }

@@ -44,6 +44,19 @@ public:
     // The plug-in state as the binding saves it; by default the parameter chunk.
     virtual bool WriteState(ByteChunk& chunk) const { return SerializeParams(chunk); }
     virtual int ReadState(const ByteChunk& chunk, int startPos) { return UnserializeParams(chunk, startPos); }
+    // Settings that are not parameters, which the binding saves after everything it saves itself.
+    // By default there are none. Reading gets the position after the binding's own bytes, or -1
+    // when those were incomplete; it must then restore the settings' defaults.
+    virtual bool WriteStateExtension(ByteChunk& chunk) const
+    {
+        (void)chunk;
+        return true;
+    }
+    virtual void ReadStateExtension(const ByteChunk& chunk, int pos)
+    {
+        (void)chunk;
+        (void)pos;
+    }
 
     // Called once at the end of the effect's constructor: the first unused slot
     // becomes "Default" holding the current (default) values.

@@ -2,6 +2,7 @@
 // gestures, the bank strip, the idle tick's texts and sliders, meters, the about
 // panel, the Reset action, and the pixels of the drawn editor.
 #include "editor/AboutPopup.h"
+#include "editor/AutoCatchSwitch.h"
 #include "editor/BankControl.h"
 #include "editor/EditorTags.h"
 #include "editor/MeterControl.h"
@@ -293,6 +294,36 @@ TEST_F(EditorTest, AValueEnteredInTheBoxMovesTheSliderOfItsRow)
             sliderValue = c.ControlValue();
     });
     EXPECT_NEAR(sliderValue, 0.75, 1e-9);
+}
+
+TEST_F(EditorTest, TheAutoCatchSwitchPicksTheModeAndShowsOneTheHostRestored)
+{
+    auto* mode = Tagged<AutoCatchSwitch>(kAutoCatchModeTag);
+    ASSERT_NE(mode, nullptr);
+    const IRECT r = mode->GetRECT();
+    EXPECT_FLOAT_EQ(r.right, 730.f) << "at the right end of the heading line";
+    EXPECT_TRUE(HasRect(IRECT(10.f, r.top, 730.f, r.bottom))) << "the Auto Catch heading shares its line";
+    ui->ForAllControls([&](IControl& c) {
+        if (&c != mode && c.GetRECT().H() < 100.f && c.GetRECT().W() < 700.f)
+        {
+            EXPECT_FALSE(c.GetRECT().Intersects(r.GetPadded(-1.f))) << "it moves no control";
+        }
+    });
+    EXPECT_NE(std::string(mode->GetTooltip()).find("Adaptive"), std::string::npos);
+
+    const IRECT adaptive = mode->HalfRect(AutoCatchMode::Adaptive);
+    const IRECT classic = mode->HalfRect(AutoCatchMode::Classic);
+    Click(adaptive.MW(), adaptive.MH());
+    EXPECT_EQ(fx.Feed().autoCatchMode.load(), 1);
+    Click(classic.MW(), classic.MH());
+    EXPECT_EQ(fx.Feed().autoCatchMode.load(), 0);
+
+    fx.Feed().autoCatchMode.store(1); // a state restored by the host
+    fx.IdleUpdate();
+    Draw();
+    WritePng("auto-catch-adaptive.png");
+    EXPECT_TRUE(PixelNear(int(adaptive.left + 6.f), int(adaptive.MH()), IColor(255, 64, 190, 214)));
+    EXPECT_FALSE(PixelNear(int(classic.left + 6.f), int(classic.MH()), IColor(255, 64, 190, 214)));
 }
 
 TEST_F(EditorTest, TheDrawnEditorShowsItsColoursAndHandles)

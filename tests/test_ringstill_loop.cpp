@@ -278,6 +278,7 @@ TEST(LoopNotches, AFixedNotchIsSeenOnceForAsLongAsItStays)
     const NotchSummary summary = SummariseNotches(frames, kSeconds);
     EXPECT_EQ(summary.placed, 1);
     EXPECT_NEAR(summary.meanSeconds, 3.0, 0.25);
+    EXPECT_EQ(summary.overHalfSecond, 1);
     bool seenAtItsFrequency = false;
     for (const NotchFrame& f : frames)
         for (const NotchCell& dip : FrameDips(f))

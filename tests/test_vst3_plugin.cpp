@@ -503,6 +503,106 @@ TEST_F(Vst3Plugin, ReadErrorsEndTheStateExceptForWaveLab)
     EXPECT_EQ(Save(*instance), state);
 }
 
+// --- The settings beyond the parameters: the state's extension ---------------------------------
+
+// "RSTX", version, payload length, payload: what follows the 84 bytes when a setting is not at its
+// default. The Auto Catch mode is the payload's first byte.
+Bytes Extension(std::int32_t version, std::int32_t length, Bytes payload)
+{
+    Bytes bytes = {'R', 'S', 'T', 'X'};
+    for (std::int32_t word : {version, length})
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(std::uint8_t(std::uint32_t(word) >> (8 * i)));
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    return bytes;
+}
+
+const Bytes kAdaptiveExtension = Extension(1, 1, {1});
+
+struct ExtensionCase
+{
+    const char* name;
+    Bytes tail;    // after the 84 bytes
+    bool adaptive; // what the plug-in reads from it
+};
+
+std::vector<ExtensionCase> ExtensionCases()
+{
+    Bytes trailing = kAdaptiveExtension;
+    trailing.insert(trailing.end(), {'j', 'u', 'n', 'k'});
+    Bytes wrongMagic = kAdaptiveExtension;
+    wrongMagic[0] = 'r';
+    return {
+        {"None", {}, false},
+        {"Adaptive", kAdaptiveExtension, true},
+        {"ClassicWrittenOut", Extension(1, 1, {0}), false},
+        {"ReservedPayloadBytes", Extension(1, 3, {1, 9, 9}), true},
+        {"BytesAfterTheExtension", trailing, true},
+        {"UnknownVersion", Extension(2, 1, {1}), false},
+        {"EmptyPayload", Extension(1, 0, {}), false},
+        {"PayloadBeyondTheEnd", Extension(1, 5, {1}), false},
+        {"NegativeLength", Extension(1, -1, {1}), false},
+        {"UnknownMode", Extension(1, 1, {7}), false},
+        {"WrongMagic", wrongMagic, false},
+    };
+}
+
+class Vst3PluginStateExtension : public Vst3Plugin, public ::testing::WithParamInterface<ExtensionCase>
+{
+};
+
+TEST_P(Vst3PluginStateExtension, IsReadAsTheModeItCarriesAndNeverFailsTheState)
+{
+    Bytes state = Save(*instance);
+    ASSERT_EQ(state.size(), std::size_t(kStateBytes)) << "every setting at its default adds nothing";
+    PutDoubleAt(state, 0 * 8, 70.0); // Sensitivity
+    state.insert(state.end(), GetParam().tail.begin(), GetParam().tail.end());
+    ASSERT_EQ(instance->LoadState(state), kResultOk);
+    EXPECT_DOUBLE_EQ(SavedValue(0), 70.0);
+
+    // Saved again: the 84 bytes, and the extension exactly when the mode is Adaptive.
+    Bytes expected(state.begin(), state.begin() + kStateBytes);
+    if (GetParam().adaptive)
+        expected.insert(expected.end(), kAdaptiveExtension.begin(), kAdaptiveExtension.end());
+    EXPECT_EQ(Save(*instance), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Vst3PluginStateExtension, ::testing::ValuesIn(ExtensionCases()),
+                         [](const ::testing::TestParamInfo<ExtensionCase>& info) { return info.param.name; });
+
+TEST_F(Vst3Plugin, EveryTruncationOfTheExtensionReadsAsClassic)
+{
+    const Bytes classic = Save(*instance);
+    for (std::size_t cut = 1; cut < kAdaptiveExtension.size(); ++cut)
+    {
+        Bytes state = classic;
+        state.insert(state.end(), kAdaptiveExtension.begin(), kAdaptiveExtension.begin() + std::ptrdiff_t(cut));
+        ASSERT_EQ(instance->LoadState(state), kResultOk) << cut << " bytes of the extension";
+        EXPECT_EQ(Save(*instance), classic) << cut << " bytes of the extension";
+    }
+}
+
+TEST_F(Vst3Plugin, AStateWithoutTheExtensionReturnsAutoCatchToClassic)
+{
+    Bytes adaptive = Save(*instance);
+    const Bytes classic = adaptive;
+    adaptive.insert(adaptive.end(), kAdaptiveExtension.begin(), kAdaptiveExtension.end());
+    ASSERT_EQ(instance->LoadState(adaptive), kResultOk);
+    ASSERT_EQ(Save(*instance).size(), adaptive.size());
+
+    ASSERT_EQ(instance->LoadState(classic), kResultOk) << "a state saved before the extension existed";
+    EXPECT_EQ(Save(*instance), classic);
+
+    // A short state still restores what it covers, fails, and leaves the default mode.
+    ASSERT_EQ(instance->LoadState(adaptive), kResultOk);
+    Bytes shortState = classic;
+    PutDoubleAt(shortState, 7 * 8, -3.0); // Gain
+    shortState.resize(80);
+    EXPECT_EQ(instance->LoadState(shortState), kResultFalse);
+    EXPECT_DOUBLE_EQ(SavedValue(7), -3.0);
+    EXPECT_EQ(Save(*instance).size(), std::size_t(kStateBytes));
+}
+
 TEST_F(Vst3Plugin, TheControllerStateIsEmpty)
 {
     IPtr<MemoryStream> out = NewStream();
@@ -610,6 +710,45 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.sampleSize == kSample32 ? "Float" : "Double")
                + std::to_string(int(info.param.sampleRate)) + "Hz" + std::to_string(info.param.blockSize);
     });
+
+// A tone above the classic detector's search band that grows like a howl, then holds: the classic
+// detector never sees it and passes it untouched; in Adaptive mode, switched on through the saved
+// state while the plug-in runs, it gets a trial notch at the next blocks.
+TEST_F(Vst3Plugin, TheAutoCatchModeFromTheStateReachesTheProcessingAtTheNextBlock)
+{
+    const Bytes classic = Save(*instance);
+    Bytes adaptive = classic;
+    adaptive.insert(adaptive.end(), kAdaptiveExtension.begin(), kAdaptiveExtension.end());
+    ProcessBuffers buffers(kSample32, {2}, {2}, kMaxBlock);
+    ASSERT_EQ(instance->StartProcessing(kSample32, 48000.0, kMaxBlock), kResultOk);
+    const auto tone = [](long t) {
+        const double seconds = double(t) / 48000.0;
+        const double db = std::min(-70.0 + 60.0 * std::fmod(seconds, 1.5), -20.0);
+        return std::pow(10.0, db / 20.0) * std::sin(2.0 * M_PI * 14500.0 * seconds);
+    };
+    long t = 0;
+    const auto run = [&](double seconds) {
+        bool touched = false;
+        for (; t < long(seconds * 48000.0); t += kMaxBlock)
+        {
+            for (int c = 0; c < 2; ++c)
+                for (int n = 0; n < kMaxBlock; ++n)
+                    buffers.SetInput(0, c, n, tone(t + n));
+            if (instance->Process(buffers, kMaxBlock) != kResultOk)
+                return false;
+            for (int n = 0; n < kMaxBlock; ++n)
+                touched = touched || float(buffers.Output(0, 0, n)) != float(buffers.Input(0, 0, n));
+        }
+        return touched;
+    };
+    EXPECT_FALSE(run(1.5)) << "Classic changed a tone above its band";
+    ASSERT_EQ(instance->LoadState(adaptive), kResultOk);
+    EXPECT_TRUE(run(3.0)) << "Adaptive left a howl-like tone alone";
+    ASSERT_EQ(instance->LoadState(classic), kResultOk);
+    run(4.5); // the trial notch fades out
+    EXPECT_FALSE(run(6.0)) << "back in Classic, the tone is left alone again";
+    EXPECT_EQ(instance->StopProcessing(), kResultOk);
+}
 
 TEST_F(Vst3Plugin, RepeatedStartsAndStopsKeepProcessing)
 {
@@ -931,6 +1070,31 @@ protected:
     IPtr<ComponentHandler> handler = owned(new ComponentHandler());
     RecordingPlugin* plug = nullptr;
 };
+
+TEST_F(Vst3PluginInProcess, ABuildWithoutTheExtensionReadsAnExtendedStateAsBefore)
+{
+    // The stand-in is the binding without settings beyond the parameters: an older build.
+    IPtr<MemoryStream> stream = NewStream();
+    IComponent* component = plug;
+    ASSERT_EQ(component->getState(stream), kResultOk);
+    Bytes saved = BytesOf(*stream);
+    ASSERT_EQ(saved.size(), std::size_t(kStateBytes));
+    PutDoubleAt(saved, 7 * 8, 12.0); // Gain
+    saved.insert(saved.end(), kAdaptiveExtension.begin(), kAdaptiveExtension.end());
+    EXPECT_EQ(component->setState(StreamOf(saved)), kResultOk);
+    EXPECT_DOUBLE_EQ(plug->GetParam(7)->CurrentValue(), 12.0);
+    IPtr<MemoryStream> out = NewStream();
+    ASSERT_EQ(component->getState(out), kResultOk);
+    EXPECT_EQ(BytesOf(*out).size(), std::size_t(kStateBytes)) << "it keeps only what it knows";
+}
+
+TEST_F(Vst3PluginInProcess, AChangedSettingTellsTheHostItsStateIsDirty)
+{
+    plug->MarkStateDirty();
+    ASSERT_EQ(handler->Calls().size(), 1u);
+    EXPECT_EQ(handler->Calls()[0].kind, HandlerCall::kSetDirty);
+    EXPECT_EQ(handler->Calls()[0].flags, 1) << "dirty, not clean";
+}
 
 TEST_F(Vst3PluginInProcess, AnEditorGestureReachesTheHostAsBeginPerformEnd)
 {

@@ -481,6 +481,12 @@ void IPlugVST3::EndHostEdit(int index)
         componentHandler->endEdit(ParamID(index));
 }
 
+void IPlugVST3::MarkStateDirty()
+{
+    if (componentHandler2 != nullptr)
+        componentHandler2->setDirty(true);
+}
+
 void IPlugVST3::HostParameterDetailsChanged()
 {
     if (componentHandler != nullptr)
@@ -583,6 +589,8 @@ tresult IPlugVST3::getProcessorState(IBStream* state)
     const Parameter* bypass = getParameterObject(kBypassParamId);
     if (!chunk.PutInt32(bypass != nullptr && bypass->getNormalized() >= 0.5 ? 1 : 0))
         return kResultFalse;
+    if (!WriteStateExtension(chunk))
+        return kResultFalse;
     int32 written = 0;
     if (state->write(chunk.GetData(), chunk.Size(), &written) != kResultOk || written != chunk.Size())
         return kResultFalse;
@@ -610,7 +618,9 @@ tresult IPlugVST3::setProcessorState(IBStream* state)
     }
     const int pos = ReadState(chunk, 0);
     std::int32_t bypassed = 0;
-    const bool complete = pos >= 0 && chunk.GetInt32(bypassed, pos) >= 0;
+    const int end = pos >= 0 ? chunk.GetInt32(bypassed, pos) : -1;
+    const bool complete = end >= 0;
+    ReadStateExtension(chunk, end);
 
     // The host's view follows whatever was restored, complete or not.
     for (int i = 0; i < NParams(); ++i)

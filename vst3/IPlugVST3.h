@@ -109,6 +109,8 @@ public:
     void HostEdit(int index, double normalised) override;
     void EndHostEdit(int index) override;
     void HostParameterDetailsChanged() override;
+    // UI thread: IComponentHandler2::setDirty, so the host saves the project again.
+    void MarkStateDirty() override;
     void PushAllParamsToHost() override;
     void SetParameterFromEditor(int index, double normalised) override;
     bool ResizeEditor(int width, int height) override;

@@ -426,7 +426,9 @@ NotchSummary SummariseNotches(const std::vector<NotchFrame>& frames, double seco
     {
         summary.meanSeconds += d / std::max<std::size_t>(durations.size(), 1);
         summary.longestSeconds = std::max(summary.longestSeconds, d);
+        summary.overHalfSecond += d > 0.5 ? 1 : 0;
     }
+    summary.overHalfSecondPerMinute = seconds > 0 ? summary.overHalfSecond * 60.0 / seconds : 0.0;
     return summary;
 }
 

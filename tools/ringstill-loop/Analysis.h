@@ -112,6 +112,8 @@ struct NotchSummary
     double perMinute = 0.0;
     double meanSeconds = 0.0;   // from the first to the last frame a dip was seen
     double longestSeconds = 0.0;
+    int overHalfSecond = 0; // those that stayed longer than 0.5 s: a trial lifted sooner is hardly heard
+    double overHalfSecondPerMinute = 0.0;
 };
 NotchSummary SummariseNotches(const std::vector<NotchFrame>& frames, double seconds);
 

@@ -105,15 +105,16 @@ void PrintTable(const BenchResults& results, const RunInfo& info, std::FILE* out
     if (!results.open.empty())
     {
         std::fprintf(out, "\nOpen loop (no feedback): automatic notches seen in the plug-in's transfer, and its colouration\n");
-        std::fprintf(out, "  %-7s %6s %7s %11s %7s %9s %12s %12s\n", "prog", "rate", "notches", "notches/min", "mean s",
-                     "longest s", "broadband dB", "worst 1/3 oct");
+        std::fprintf(out, "  %-7s %6s %7s %11s %9s %7s %9s %12s %12s\n", "prog", "rate", "notches", "notches/min",
+                     ">0.5s/min", "mean s", "longest s", "broadband dB", "worst 1/3 oct");
         for (const OpenResult& o : results.open)
         {
             char where[32] = "";
             if (o.colouration.worstBandHz > 0)
                 std::snprintf(where, sizeof where, " @ %.0f Hz", o.colouration.worstBandHz);
-            std::fprintf(out, "  %-7s %6.0f %7d %11.1f %7.2f %9.2f %12.2f %+7.2f dB%s\n", o.programme.c_str(),
-                         o.sampleRate, o.notches.placed, o.notches.perMinute, o.notches.meanSeconds,
+            std::fprintf(out, "  %-7s %6.0f %7d %11.1f %9.1f %7.2f %9.2f %12.2f %+7.2f dB%s\n", o.programme.c_str(),
+                         o.sampleRate, o.notches.placed, o.notches.perMinute, o.notches.overHalfSecondPerMinute,
+                         o.notches.meanSeconds,
                          o.notches.longestSeconds, o.colouration.broadbandDb, o.colouration.worstThirdOctaveDb, where);
         }
     }
@@ -166,7 +167,9 @@ bool WriteJson(const BenchResults& results, const RunInfo& info, const std::stri
         const OpenResult& o = results.open[i];
         j << (i ? "," : "") << "\n    {\"programme\": \"" << o.programme << "\", \"sample_rate\": " << Number(o.sampleRate)
           << ", \"seconds\": " << Number(o.seconds) << ", \"notches\": " << o.notches.placed
-          << ", \"notches_per_min\": " << Number(o.notches.perMinute) << ", \"mean_notch_s\": " << Number(o.notches.meanSeconds)
+          << ", \"notches_per_min\": " << Number(o.notches.perMinute)
+          << ", \"notches_over_half_s_per_min\": " << Number(o.notches.overHalfSecondPerMinute)
+          << ", \"mean_notch_s\": " << Number(o.notches.meanSeconds)
           << ", \"longest_notch_s\": " << Number(o.notches.longestSeconds)
           << ", \"broadband_db\": " << Number(o.colouration.broadbandDb)
           << ", \"worst_third_octave_db\": " << Number(o.colouration.worstThirdOctaveDb)

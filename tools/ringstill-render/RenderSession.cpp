@@ -1,5 +1,6 @@
 #include "tools/ringstill-render/RenderSession.h"
 
+#include "effect/StateExtension.h"
 #include "tools/ringstill-render/AudioFiles.h"
 #include "tools/vst3-host/Text.h"
 
@@ -17,6 +18,8 @@ using namespace ringstill::vst3host;
 
 namespace ringstill::render {
 namespace {
+
+constexpr const char* kAutoCatchSetting = "Auto Catch";
 
 std::string Lower(std::string text)
 {
@@ -103,6 +106,8 @@ bool RenderSession::Set(const std::string& assignment, std::string& error)
     }
     const std::string name = Trim(assignment.substr(0, eq));
     const std::string valueText = Trim(assignment.substr(eq + 1));
+    if (Lower(name) == Lower(kAutoCatchSetting))
+        return SetAutoCatch(valueText, error);
     const int index = FindParameter(name);
     if (index < 0)
     {
@@ -157,6 +162,40 @@ bool RenderSession::Set(const std::string& assignment, std::string& error)
     return true;
 }
 
+// "Auto Catch" is a setting saved in the state's extension, not a parameter: it is set by
+// rewriting the extension of the plug-in's current state and restoring that.
+bool RenderSession::SetAutoCatch(const std::string& valueText, std::string& error)
+{
+    ringstill::ExtendedSettings settings;
+    if (Lower(valueText) == "adaptive")
+        settings.autoCatch = ringstill::AutoCatchMode::Adaptive;
+    else if (Lower(valueText) != "classic")
+    {
+        error = "Auto Catch is Classic or Adaptive, not '" + valueText + "'";
+        return false;
+    }
+    std::vector<std::uint8_t> bytes;
+    if (!GetState(bytes) || bytes.size() < std::size_t(ringstill::kComponentStateBytes))
+    {
+        error = "the plug-in gave no state to set Auto Catch in";
+        return false;
+    }
+    iplug::ByteChunk chunk;
+    if (!chunk.PutBytes(bytes.data(), ringstill::kComponentStateBytes)
+        || !ringstill::AppendStateExtension(chunk, settings))
+    {
+        error = "out of memory";
+        return false;
+    }
+    const std::vector<std::uint8_t> state(chunk.GetData(), chunk.GetData() + chunk.Size());
+    if (instance->LoadState(state) != kResultOk)
+    {
+        error = "the plug-in refused the state with Auto Catch " + valueText;
+        return false;
+    }
+    return true;
+}
+
 void RenderSession::ListParameters(std::FILE* out)
 {
     IEditController& controller = *instance->Controller();
@@ -176,6 +215,12 @@ void RenderSession::ListParameters(std::FILE* out)
                                                                 : "",
                      (FormatPlain(lo) + " to " + FormatPlain(hi)).c_str());
     }
+    std::vector<std::uint8_t> bytes;
+    iplug::ByteChunk chunk;
+    if (GetState(bytes) && chunk.PutBytes(bytes.data(), int(bytes.size())))
+        std::fprintf(out, "  %-14s %s  (a setting in the saved state: Classic or Adaptive)\n", kAutoCatchSetting,
+                     ringstill::AutoCatchModeName(
+                         ringstill::ReadStateExtension(chunk, ringstill::kComponentStateBytes).autoCatch));
 }
 
 bool RenderSession::LoadState(const std::string& path, std::string& error)

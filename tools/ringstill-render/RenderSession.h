@@ -26,7 +26,8 @@ public:
     static std::unique_ptr<RenderSession> Open(const std::string& bundle, std::string& error);
 
     // "Name=Value": the parameter's title (case does not matter) and a plain value in its units,
-    // or one of its value texts ("on"). Refused: unknown names, values outside the range.
+    // or one of its value texts ("on"); or "Auto Catch=Classic|Adaptive", the setting saved in the
+    // state's extension. Refused: unknown names, values outside the range.
     bool Set(const std::string& assignment, std::string& error);
     bool LoadState(const std::string& path, std::string& error);
     // The same from bytes in memory.
@@ -53,6 +54,7 @@ private:
     // Index of the plug-in parameter titled name; the plug-in's own parameters win over the host
     // bypass when both carry the same title.
     int FindParameter(const std::string& name) const;
+    bool SetAutoCatch(const std::string& valueText, std::string& error);
 
     std::shared_ptr<ringstill::vst3host::Module> module;
     Steinberg::IPtr<ringstill::vst3host::HostApplication> host;

@@ -1,0 +1,769 @@
+#include "effect/AdaptiveCatch.h"
+
+#include "effect/NotchBank.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ringstill {
+
+static_assert(kAdaptiveSlots == kMaxNotches, "one adaptive record per notch slot");
+static_assert((kAdaptiveHistory & (kAdaptiveHistory - 1)) == 0, "the level history is a ring");
+
+namespace {
+
+// The whole band a loudspeaker can howl in.
+constexpr double kBandLowHz = 40.0;
+constexpr double kBandHighHz = 20000.0;
+constexpr double kBandHighRatio = 0.45;
+
+// A narrow peak: its bin stands this far (amplitude) above the bins three away on each side; a
+// sinusoid's main lobe under the Hann window is two bins wide, so it clears this easily.
+constexpr float kPeakOverSides = 4.0f;
+// A tone's surroundings: bins 4 to 12 away (its own lobe excluded); its context: 4 to 40 away.
+constexpr int kNearBins = 4;
+// A loud tone's window leakage and the intermodulation of a saturated loudspeaker fill the first
+// few bins beside it: its context starts further out.
+constexpr int kContextNearBins = 8;
+constexpr int kSurroundBins = 12;
+constexpr int kContextBins = 40;
+// Peaks this far above their surroundings are followed.
+constexpr float kFollowDb = 6.0f;
+constexpr int kMaxMisses = 2;
+// A peak this close to a notch is that notch's tone.
+constexpr float kOwnToneBins = 1.0f;
+// A notch fading out this close to a new howl is taken back for it.
+constexpr float kSameNotchBins = 1.5f;
+constexpr float kTrackSmoothing = 0.7f;
+// A howl holds its pitch; a voice or an instrument wanders.
+constexpr float kMaxJitterBins = 0.15f;
+
+// Growth is judged over the last kGrowthSpan frames (43 ms at 48 kHz), or kSlowSpan frames for a
+// room barely above its stable gain, or kThroughSpan frames under a notch at full depth.
+constexpr int kGrowthSpan = 8;
+// Straight: the levels stray from their fitted line by no more than this (RMS, dB) plus this share
+// of the rise.
+constexpr float kStraightDb = 1.0f;
+constexpr float kStraightShare = 0.05f;
+constexpr float kFastRiseDb = 6.0f;
+constexpr int kSlowSpan = 30;
+constexpr float kSlowShare = 0.25f;
+constexpr float kSlowRiseDb = 5.0f;
+constexpr int kThroughSpan = 16;
+constexpr float kThroughShare = 0.75f;
+constexpr float kThroughRiseDb = 8.0f;
+// A tone standing far above its surroundings this many frames in a row (128 ms at 48 kHz), or
+// above them as far as a howl is tried at for this long: a room barely above its stable gain
+// builds its howl over seconds.
+constexpr int kSteadyFrames = 24;
+constexpr double kStandingSeconds = 1.0;
+constexpr double kOutstaySeconds = 3.0;
+// Harmonic series: partials within this range of the tone's level and standing clear (amplitude
+// ratio) of the bins two away, up to this harmonic number, resolved when this many bins apart.
+constexpr float kPartialRangeDb = 15.0f;
+constexpr float kPartialOverSides = 2.0f;
+constexpr float kPartialProminenceDb = 6.0f;
+constexpr int kMaxHarmonic = 16;
+constexpr float kMinPartialSpacingBins = 4.0f;
+constexpr float kPartialToleranceBins = 0.4f;
+
+// The trial, timed from the moment the cut is in. The tone has collapsed once it fell kCollapseDb
+// below the course it was on before the notch, further than its neighbourhood and the rest of the
+// band fell meanwhile, and it stays more than half that far down for kConfirmSeconds (a beating or
+// tremolo note dips and comes back). The fall must begin within kOnsetSeconds: the loop's delay
+// and the build-up of a reverberant room's reflections, not a note ending by chance later on.
+constexpr float kCollapseDb = 8.0f;
+constexpr float kMinCollapseDb = 5.0f;
+constexpr float kCollapseMarginDb = 3.0f;
+constexpr double kConfirmSeconds = 0.128;
+constexpr double kOnsetSeconds = 0.200;
+constexpr float kOnsetDb = 2.0f;
+// A tone that swells under the notch is a note.
+constexpr double kSwellSeconds = 0.085;
+constexpr float kSwellDb = 3.0f;
+constexpr double kTrialSeconds = 0.512;
+constexpr double kStoodPatience = 2.0;
+// Energy that appears beside the notch as the tone falls: the voice glided, the loop did nothing.
+constexpr float kGlideDb = 3.0f;
+constexpr int kSideBins = 4;
+// The cut counts as in once the depth has come this close to its target.
+constexpr float kSettledShare = 0.7f;
+constexpr int kMaxSettleFrames = 20;
+// A kept notch: how long it holds after its tone last needed it, how fast it then lifts, how much
+// its tone must grow again to bring it back, and how deep it may go.
+constexpr double kHoldSeconds = 8.0;
+constexpr double kMaxHoldSeconds = 120.0;
+constexpr int kMaxHoldDoublings = 6;
+constexpr double kLiftDbPerSecond = 2.0;
+constexpr float kRegrowDb = 3.0f;
+// While a notch lifts, its tone must also rise this far above its usual level while held.
+constexpr float kAboveHeldDb = 10.0f;
+constexpr float kHeldSmoothing = 0.01f;
+constexpr float kDeepenStepDb = 6.0f;
+constexpr float kDeepestDb = -40.0f;
+constexpr float kReleasedDb = -0.5f;
+// A failed trial's frequency counts as a source for this long.
+constexpr double kSourceSeconds = 5.0;
+constexpr float kSourceBins = 1.5f;
+constexpr float kAboveSourceDb = 6.0f;
+
+// A notch is never narrower than the analysis can place it: below about 600 Hz at 48 kHz a new
+// automatic notch is one bin wide rather than Auto Width's Q.
+constexpr float kMinBandwidthBins = 1.0f;
+
+constexpr float kReusableDepthDb = 0.05f;
+constexpr float kFloorAmplitude = 1e-20f;
+
+// Per-frame settings from Sensitivity (0..1).
+struct Thresholds
+{
+    float triggerDb;        // prominence a howl needs before it is tried
+    float growthDbPerFrame; // growth that counts as a building howl
+    float steadyDb;         // prominence that counts as a standing howl
+};
+
+Thresholds ThresholdsFor(float s)
+{
+    s = std::clamp(s, 0.0f, 1.0f);
+    return {14.0f - 6.0f * s, 0.45f - 0.2f * s, 20.0f - 6.0f * s};
+}
+
+// Sum of the bins' levels in dB over from..to within the band, and how many there were.
+struct LevelSum
+{
+    float sumDb = 0.0f;
+    int count = 0;
+};
+
+// The magnitudes of one frame and where to look in them.
+struct Frame
+{
+    const float* mag;
+    int half; // bins in mag
+    int lo;
+    int hi;
+    float binHz;
+    float framesPerSecond;
+    mutable LevelSum bandLevels; // of the whole band, summed when first needed
+    mutable bool bandSummed = false;
+};
+
+float ToDb(float amplitude) { return 20.0f * std::log10(std::max(amplitude, kFloorAmplitude)); }
+
+int BinOf(const Frame& f, float hz)
+{
+    return std::clamp(static_cast<int>(std::lround(hz / f.binHz)), 1, f.half - 2);
+}
+
+// The tone's level at hz: the loudest of the three bins around it.
+float LevelDbAt(const Frame& f, float hz)
+{
+    const int k = BinOf(f, hz);
+    return ToDb(std::max({f.mag[k - 1], f.mag[k], f.mag[k + 1]}));
+}
+
+// Mean magnitude of the bins near..far away from k on both sides, in dB.
+float AroundDb(const Frame& f, int k, int near, int far)
+{
+    float sum = 0.0f;
+    int count = 0;
+    for (int j = std::max(1, k - far); j <= k - near; ++j, ++count)
+        sum += f.mag[j];
+    for (int j = k + near; j <= std::min(f.half - 1, k + far); ++j, ++count)
+        sum += f.mag[j];
+    return count > 0 ? ToDb(sum / static_cast<float>(count)) : ToDb(0.0f);
+}
+
+float SurroundDb(const Frame& f, float hz) { return AroundDb(f, BinOf(f, hz), kNearBins, kSurroundBins); }
+
+LevelSum SumDb(const Frame& f, int from, int to)
+{
+    LevelSum s;
+    for (int j = std::max(f.lo, from); j <= std::min(f.hi, to); ++j, ++s.count)
+        s.sumDb += ToDb(f.mag[j]);
+    return s;
+}
+
+// A tone's neighbourhood (its own lobe and leakage excluded) as the mean of its bins' levels in
+// dB: it falls when the voice or chord the tone belongs to ends, while the few partials and
+// distortion products of one loud tone hardly move it.
+float ContextDb(const Frame& f, float hz)
+{
+    const int k = BinOf(f, hz);
+    const LevelSum below = SumDb(f, k - kContextBins, k - kContextNearBins);
+    const LevelSum above = SumDb(f, k + kContextNearBins, k + kContextBins);
+    const int count = below.count + above.count;
+    return count > 0 ? (below.sumDb + above.sumDb) / static_cast<float>(count) : 0.0f;
+}
+
+// The rest of the band the same way: the programme at large.
+float RestDb(const Frame& f, float hz)
+{
+    const int k = BinOf(f, hz);
+    if (!f.bandSummed)
+    {
+        f.bandLevels = SumDb(f, f.lo, f.hi);
+        f.bandSummed = true;
+    }
+    const LevelSum near = SumDb(f, k - kContextBins, k + kContextBins);
+    const int count = f.bandLevels.count - near.count;
+    return count > 0 ? (f.bandLevels.sumDb - near.sumDb) / static_cast<float>(count) : 0.0f;
+}
+
+// The loudest bin 2 to kSideBins away from the tone's bin, in dB.
+float SideDb(const Frame& f, float hz)
+{
+    const int k = BinOf(f, hz);
+    float loudest = 0.0f;
+    for (int d = 2; d <= kSideBins; ++d)
+    {
+        if (k - d >= 1)
+            loudest = std::max(loudest, f.mag[k - d]);
+        if (k + d <= f.half - 1)
+            loudest = std::max(loudest, f.mag[k + d]);
+    }
+    return ToDb(loudest);
+}
+
+int Frames(const Frame& f, double seconds) { return static_cast<int>(seconds * f.framesPerSecond); }
+
+// Least-squares slope, dB per frame, of `count` values ending `ago` frames back in a ring.
+using Levels = std::array<float, kAdaptiveHistory>;
+
+template <std::size_t N>
+float Slope(const std::array<float, N>& ring, int newest, int ago, int count)
+{
+    const float mid = 0.5f * static_cast<float>(count - 1);
+    float num = 0.0f, den = 0.0f;
+    for (int i = 0; i < count; ++i)
+    {
+        // i = 0 is the oldest of the span.
+        const int at = (newest - ago - (count - 1 - i)) & static_cast<int>(N - 1);
+        const float x = static_cast<float>(i) - mid;
+        num += x * ring[static_cast<std::size_t>(at)];
+        den += x * x;
+    }
+    return den > 0.0f ? num / den : 0.0f;
+}
+
+template <std::size_t N>
+float Ago(const std::array<float, N>& ring, int newest, int ago)
+{
+    return ring[static_cast<std::size_t>((newest - ago) & static_cast<int>(N - 1))];
+}
+
+// ---- tones ---------------------------------------------------------------------------------------
+
+int Newest(const AdaptiveTrack& t) { return t.frames - 1; }
+
+void StartTrack(AdaptiveTrack& t, float hz, float levelDb, float prominenceDb)
+{
+    t = AdaptiveTrack{};
+    t.active = true;
+    t.frequency = hz;
+    t.prominenceDb = prominenceDb;
+    t.levelDb.fill(levelDb);
+    t.frames = 1;
+}
+
+// Every followed tone gets this frame's level at its frequency, peak or not.
+void MeasureTracks(AdaptiveCatchState& s, const Frame& f, const Thresholds& th)
+{
+    for (AdaptiveTrack& t : s.tracks)
+    {
+        if (!t.active)
+            continue;
+        const float level = LevelDbAt(f, t.frequency);
+        t.levelDb[static_cast<std::size_t>(t.frames & (kAdaptiveHistory - 1))] = level;
+        t.frames += 1;
+        t.misses += 1;
+        t.prominenceDb = level - SurroundDb(f, t.frequency);
+        t.steadyFrames = t.prominenceDb >= th.steadyDb ? t.steadyFrames + 1 : 0;
+        t.standingFrames = t.prominenceDb >= th.triggerDb ? t.standingFrames + 1 : 0;
+    }
+}
+
+// Index of the first active slot within `bins` of hz, or -1.
+int SlotNear(const NotchBank& bank, float hz, float bins)
+{
+    for (int i = 0; i < kMaxNotches; ++i)
+    {
+        const Notch& slot = bank.slots[static_cast<std::size_t>(i)];
+        if (slot.active && std::fabs(slot.frequency - hz) < bins * bank.binWidthHz)
+            return i;
+    }
+    return -1;
+}
+
+// Gaussian interpolation of a Hann-windowed peak: the log magnitudes are nearly a parabola.
+float RefinedHz(const Frame& f, int k)
+{
+    const float a = std::log(std::max(f.mag[k - 1], kFloorAmplitude));
+    const float b = std::log(std::max(f.mag[k], kFloorAmplitude));
+    const float c = std::log(std::max(f.mag[k + 1], kFloorAmplitude));
+    const float curvature = a - 2.0f * b + c;
+    const float offset = curvature < 0.0f ? std::clamp(0.5f * (a - c) / curvature, -0.5f, 0.5f) : 0.0f;
+    return (static_cast<float>(k) + offset) * f.binHz;
+}
+
+// A new peak joins the tone within a bin of it, or starts one (in place of the least prominent
+// tone when all are in use and it stands out more).
+void FollowPeak(NotchBank& bank, const Frame& f, int k)
+{
+    const float levelDb = ToDb(f.mag[k]);
+    const float prominence = levelDb - AroundDb(f, k, kNearBins, kSurroundBins);
+    if (prominence < kFollowDb)
+        return;
+    const float hz = RefinedHz(f, k);
+    if (SlotNear(bank, hz, kOwnToneBins) >= 0)
+        return; // the notch there watches its own tone
+    AdaptiveCatchState& s = bank.adaptive;
+    AdaptiveTrack* weakest = nullptr;
+    for (AdaptiveTrack& t : s.tracks)
+    {
+        if (t.active && std::fabs(t.frequency - hz) < f.binHz)
+        {
+            if (t.misses == 0)
+                return; // already matched this frame
+            t.jitterHz = kTrackSmoothing * t.jitterHz + (1.0f - kTrackSmoothing) * std::fabs(hz - t.frequency);
+            t.frequency = kTrackSmoothing * t.frequency + (1.0f - kTrackSmoothing) * hz;
+            t.misses = 0;
+            return;
+        }
+        if (!t.active)
+        {
+            if (weakest == nullptr || weakest->active)
+                weakest = &t;
+        }
+        else if (weakest == nullptr || (weakest->active && t.prominenceDb < weakest->prominenceDb))
+            weakest = &t;
+    }
+    if (weakest != nullptr && (!weakest->active || weakest->prominenceDb < prominence))
+        StartTrack(*weakest, hz, levelDb, prominence);
+}
+
+// A tone where a trial failed lately is that source again, unless it now stands well above the
+// level it had then.
+bool LikeSource(const AdaptiveCatchState& s, float hz, float levelDb, float binHz)
+{
+    for (const AdaptiveSource& src : s.sources)
+        if (src.frames > 0 && std::fabs(src.frequency - hz) < kSourceBins * binHz
+            && levelDb < src.levelDb + kAboveSourceDb)
+            return true;
+    return false;
+}
+
+// A partial of a voice or an instrument: its octave stands out near its level (it is a note's
+// fundamental), or a tone at half or a third of its frequency does (it is an upper partial), or
+// both its neighbours in some harmonic series do. A howl stands alone; clipped, it adds odd
+// harmonics above itself, which none of these tests takes for a series.
+bool IsPartial(const Frame& f, float hz, float levelDb)
+{
+    const auto present = [&](float at) {
+        const int k = static_cast<int>(std::lround(at / f.binHz));
+        if (at < kBandLowHz || k < 4 || k > f.half - 5)
+            return false;
+        // The loudest of the three bins there, a peak within a fraction of a bin of the exact
+        // multiple (partials are harmonic; another howl nearby is not), standing clear of the bins
+        // two beyond it or, broadened by vibrato, of its surroundings.
+        int peak = k;
+        for (int j : {k - 1, k + 1})
+            if (f.mag[j] > f.mag[peak])
+                peak = j;
+        const float m = f.mag[peak];
+        if (ToDb(m) < levelDb - kPartialRangeDb || m < f.mag[peak - 1] || m < f.mag[peak + 1]
+            || std::fabs(RefinedHz(f, peak) - at) > kPartialToleranceBins * f.binHz)
+            return false;
+        return (m > kPartialOverSides * f.mag[peak - 2] && m > kPartialOverSides * f.mag[peak + 2])
+               || ToDb(m) - SurroundDb(f, at) >= kPartialProminenceDb;
+    };
+    if (present(2.0f * hz) || present(0.5f * hz) || present(hz / 3.0f))
+        return true;
+    for (int n = 2; n <= kMaxHarmonic; ++n)
+    {
+        const float f0 = hz / static_cast<float>(n);
+        if (f0 < kMinPartialSpacingBins * f.binHz)
+            break;
+        if (present(hz - f0) && present(hz + f0))
+            return true;
+    }
+    return false;
+}
+
+// Growth in a level ring whose newest entry is `n` (count entries so far) over its last `span`
+// frames: at least minSlope per frame and minRiseDb in all, and straight in dB. A howl grows
+// exponentially, and a windowed exponential stays one; an attack or a syllable is a step, which the
+// window only rounds into an S that no straight line fits.
+bool GrowsOver(const Levels& ring, int n, int count, int span, float minSlope, float minRiseDb)
+{
+    if (count < span + 1 || span > kAdaptiveHistory)
+        return false;
+    const float slope = Slope(ring, n, 0, span);
+    const float rise = Ago(ring, n, 0) - Ago(ring, n, span - 1);
+    if (slope < minSlope || rise < minRiseDb)
+        return false;
+    float mean = 0.0f;
+    for (int i = 0; i < span; ++i)
+        mean += Ago(ring, n, i);
+    mean /= static_cast<float>(span);
+    const float mid = 0.5f * static_cast<float>(span - 1);
+    float squares = 0.0f;
+    for (int i = 0; i < span; ++i)
+    {
+        const float fit = mean + slope * (mid - static_cast<float>(i));
+        const float d = Ago(ring, n, i) - fit;
+        squares += d * d;
+    }
+    return std::sqrt(squares / static_cast<float>(span)) <= kStraightDb + kStraightShare * rise;
+}
+
+// A building howl: fast growth over two short spans, or slower steady growth over two long ones (a
+// room barely above its stable gain).
+HowlEvidence Growth(const Levels& ring, int n, int count, const Thresholds& th)
+{
+    if (GrowsOver(ring, n, count, kGrowthSpan, th.growthDbPerFrame, kFastRiseDb))
+        return HowlEvidence::Grew;
+    if (GrowsOver(ring, n, count, kSlowSpan, kSlowShare * th.growthDbPerFrame, kSlowRiseDb))
+        return HowlEvidence::GrewSlowly;
+    return HowlEvidence::None;
+}
+
+bool Grows(const Levels& ring, int n, int count, const Thresholds& th)
+{
+    return Growth(ring, n, count, th) != HowlEvidence::None;
+}
+
+// Under a notch at full depth the tone must grow for longer before it counts: the programme swells
+// through a notch; a howl the notch cannot hold keeps growing.
+bool GrowsThroughNotch(const Levels& ring, int n, int count, const Thresholds& th)
+{
+    return GrowsOver(ring, n, count, kThroughSpan, kThroughShare * th.growthDbPerFrame, kThroughRiseDb)
+           || GrowsOver(ring, n, count, kSlowSpan, kSlowShare * th.growthDbPerFrame, kSlowRiseDb);
+}
+
+HowlEvidence HowlLike(const AdaptiveCatchState& s, const Frame& f, const AdaptiveTrack& t, const Thresholds& th)
+{
+    if (t.frames < kGrowthSpan / 2 + 2 || t.prominenceDb < th.triggerDb || t.jitterHz > kMaxJitterBins * f.binHz)
+        return HowlEvidence::None;
+    HowlEvidence evidence = Growth(t.levelDb, Newest(t), t.frames, th);
+    if (evidence == HowlEvidence::None
+        && (t.steadyFrames >= kSteadyFrames || t.standingFrames >= Frames(f, kStandingSeconds)))
+        evidence = HowlEvidence::Stood;
+    if (evidence == HowlEvidence::None)
+        return evidence;
+    const float levelDb = Ago(t.levelDb, Newest(t), 0);
+    // A source remembered is a note; a tone that stands far longer than notes do is tried again.
+    const bool outstays = t.standingFrames >= Frames(f, kOutstaySeconds);
+    if (IsPartial(f, t.frequency, levelDb) || (!outstays && LikeSource(s, t.frequency, levelDb, f.binHz)))
+        return HowlEvidence::None;
+    return evidence;
+}
+
+// ---- notches -------------------------------------------------------------------------------------
+
+// The slot for a new notch: a free one, else the automatic notch that holds least (lifting or
+// long unneeded), never a manual one and never one on trial; -1 when there is none.
+int SlotForNewNotch(const NotchBank& bank)
+{
+    for (int i = 0; i < kMaxNotches; ++i)
+    {
+        const Notch& slot = bank.slots[static_cast<std::size_t>(i)];
+        if (!slot.active && std::fabs(slot.depth) < kReusableDepthDb)
+            return i;
+    }
+    int best = -1;
+    float bestScore = 0.0f;
+    for (int i = 0; i < kMaxNotches; ++i)
+    {
+        const Notch& slot = bank.slots[static_cast<std::size_t>(i)];
+        const AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(i)];
+        if (!slot.active || slot.manual || a.phase == AdaptivePhase::Trial)
+            continue;
+        // Shallow first, then the longest unneeded.
+        const float score = slot.targetDepth * 1000.0f - static_cast<float>(a.quiet) * 1e-3f;
+        if (best < 0 || score > bestScore)
+        {
+            best = i;
+            bestScore = score;
+        }
+    }
+    return best;
+}
+
+void StartTrial(NotchBank& bank, const Frame& f, int index, const AdaptiveTrack& t, HowlEvidence evidence)
+{
+    Notch& slot = bank.slots[static_cast<std::size_t>(index)];
+    slot.active = true;
+    slot.manual = false;
+    slot.frequency = t.frequency;
+    slot.q = std::min(bank.autoQ, t.frequency / (kMinBandwidthBins * f.binHz));
+    slot.targetDepth = bank.autoCutDb;
+    slot.age = 0;
+    AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
+    a = AdaptiveNotch{};
+    a.phase = AdaptivePhase::Trial;
+    a.evidence = evidence;
+    a.refLevelDb = Ago(t.levelDb, Newest(t), 0);
+    a.refSlopeDb = std::min(0.0f, Slope(t.levelDb, Newest(t), 0, kGrowthSpan));
+    a.refContextDb = ContextDb(f, t.frequency);
+    a.refBroadDb = RestDb(f, t.frequency);
+    a.refSideDb = SideDb(f, t.frequency);
+    a.refProminenceDb = t.prominenceDb;
+    a.howlLevelDb = a.refLevelDb;
+    const int n = Newest(t);
+    for (int i = 0; i < kAdaptiveHistory; ++i)
+        a.levelDb[static_cast<std::size_t>(i)] = Ago(t.levelDb, n, kAdaptiveHistory - 1 - i);
+}
+
+void Keep(NotchBank& bank, const Frame& f, int index, float levelDb)
+{
+    AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
+    if (a.phase == AdaptivePhase::None)
+        a.howlLevelDb = levelDb; // taken over: its howl's level is not known
+    a.phase = AdaptivePhase::Kept;
+    a.frames = 0;
+    a.keptDepthDb = bank.slots[static_cast<std::size_t>(index)].targetDepth;
+    a.quiet = 0;
+    // Each time the loop proves the notch needed again, it holds twice as long.
+    a.holdFrames = std::min(Frames(f, kHoldSeconds) << std::min(a.needs, kMaxHoldDoublings),
+                            Frames(f, kMaxHoldSeconds));
+    a.levelDb.fill(levelDb);
+    a.heldLevelDb = levelDb;
+}
+
+void Reject(NotchBank& bank, const Frame& f, int index, float levelDb)
+{
+    Notch& slot = bank.slots[static_cast<std::size_t>(index)];
+    slot.targetDepth = 0.0f;
+    AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
+    AdaptiveSource* oldest = &bank.adaptive.sources[0];
+    for (AdaptiveSource& src : bank.adaptive.sources)
+        if (src.frames < oldest->frames)
+            oldest = &src;
+    oldest->frequency = slot.frequency;
+    oldest->levelDb = std::max(a.howlLevelDb, levelDb);
+    oldest->frames = Frames(f, kSourceSeconds);
+    a = AdaptiveNotch{};
+}
+
+// The tone under a kept notch grew again: back to full depth, or deeper when it was at full depth,
+// and held twice as long.
+void Need(NotchBank& bank, const Frame& f, int index, float levelDb)
+{
+    Notch& slot = bank.slots[static_cast<std::size_t>(index)];
+    AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
+    if (slot.targetDepth > a.keptDepthDb + 0.5f)
+        slot.targetDepth = a.keptDepthDb;
+    else
+    {
+        a.keptDepthDb = std::max(kDeepestDb, a.keptDepthDb - kDeepenStepDb);
+        slot.targetDepth = a.keptDepthDb;
+    }
+    slot.age = 0;
+    a.needs += 1;
+    a.howlLevelDb = std::max(a.howlLevelDb, levelDb);
+    a.quiet = 0;
+    a.holdFrames = std::min(Frames(f, kHoldSeconds) << std::min(a.needs, kMaxHoldDoublings),
+                            Frames(f, kMaxHoldSeconds));
+    // Its growth is answered: judge what follows on its own.
+    a.levelDb.fill(levelDb);
+}
+
+// A howl gets a trial notch of its own, also beside an existing notch whose skirt it escaped (a
+// notch bends the loop's phase next to it, which can move a howl there); a notch fading out right
+// there is taken back instead.
+void Place(NotchBank& bank, const Frame& f, const AdaptiveTrack& t, HowlEvidence evidence)
+{
+    const int near = SlotNear(bank, t.frequency, kSameNotchBins);
+    if (near >= 0)
+    {
+        const Notch& slot = bank.slots[static_cast<std::size_t>(near)];
+        if (!slot.manual && slot.targetDepth == 0.0f)
+        {
+            StartTrial(bank, f, near, t, evidence);
+            return;
+        }
+    }
+    const int index = SlotForNewNotch(bank);
+    if (index >= 0)
+        StartTrial(bank, f, index, t, evidence);
+}
+
+// The loop's answer. A howl collapses once the notch is in: after the loop's delay its tone falls
+// below the course it was on, further than its neighbourhood and the whole band fell meanwhile,
+// and it stays down. A note does not; a voice that glides away from the notch shows up beside it.
+void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
+{
+    const Notch& slot = bank.slots[static_cast<std::size_t>(index)];
+    AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
+    a.frames += 1;
+    if (a.settled < 0
+        && (std::fabs(slot.depth) >= kSettledShare * std::fabs(slot.targetDepth) || a.frames >= kMaxSettleFrames))
+        a.settled = a.frames;
+    if (a.settled < 0 || bank.hold)
+        return;
+    const int since = a.frames - a.settled;
+    const float expected = a.refLevelDb + a.refSlopeDb * static_cast<float>(a.frames);
+    const float around = std::max({0.0f, a.refContextDb - ContextDb(f, slot.frequency), a.refBroadDb - RestDb(f, slot.frequency)});
+    const bool moved = SideDb(f, slot.frequency) - a.refSideDb > kGlideDb;
+    const float collapse = moved ? 0.0f : expected - levelDb - around;
+    // A tone can fall no further than back into its surroundings.
+    const float needed = std::clamp(a.refProminenceDb - kCollapseMarginDb, kMinCollapseDb, kCollapseDb);
+    if (collapse < 0.5f * needed)
+        a.collapsed = -1;
+    else if (a.collapsed < 0 && collapse >= needed)
+        a.collapsed = since;
+    // A tone that stood for long may be a howl held in a reverberant room: its collapse starts
+    // late and slow (the reflections keep feeding it), so it gets longer to show.
+    const double patience = a.evidence == HowlEvidence::Stood ? kStoodPatience : 1.0;
+    if (a.collapsed >= 0 && since - a.collapsed >= Frames(f, kConfirmSeconds))
+        Keep(bank, f, index, levelDb);
+    else if ((since >= Frames(f, kSwellSeconds) && collapse <= -kSwellDb)
+             || (since >= Frames(f, patience * kOnsetSeconds) && a.collapsed < 0 && collapse < kOnsetDb)
+             || since >= Frames(f, patience * kTrialSeconds))
+        Reject(bank, f, index, levelDb);
+}
+
+// A kept notch: it holds while its tone stays down, lifts slowly once it has not been needed for a
+// while, and comes back (or goes deeper) the moment its tone grows like a howl again. While it lifts
+// the tone is watched more closely: that is when a held howl returns.
+void TendKept(NotchBank& bank, const Frame& f, int index, float levelDb, float prominenceDb, const Thresholds& th)
+{
+    Notch& slot = bank.slots[static_cast<std::size_t>(index)];
+    AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
+    a.frames += 1;
+    a.levelDb[static_cast<std::size_t>(a.frames & (kAdaptiveHistory - 1))] = levelDb;
+    if (bank.hold)
+        return;
+    a.quiet += 1;
+    slot.age = a.quiet;
+    const bool lifting = slot.targetDepth > a.keptDepthDb + 0.5f;
+    // At full depth the notch holds unless the tone grows back, like a howl, to the level it howled
+    // at; while it lifts, the first signs of a howl bring it back.
+    const bool grows = lifting ? prominenceDb >= th.triggerDb && levelDb >= a.heldLevelDb + kAboveHeldDb
+                                     && Grows(a.levelDb, a.frames, a.frames, th) && !IsPartial(f, slot.frequency, levelDb)
+                               : levelDb >= a.howlLevelDb - kRegrowDb
+                                     && GrowsThroughNotch(a.levelDb, a.frames, a.frames, th);
+    if (grows)
+    {
+        Need(bank, f, index, levelDb);
+        return;
+    }
+    if (a.quiet <= a.holdFrames)
+    {
+        // The tone's usual level while held, which a returning howl rises out of.
+        a.heldLevelDb += (levelDb - a.heldLevelDb) * kHeldSmoothing;
+        return;
+    }
+    slot.targetDepth = std::min(0.0f, slot.targetDepth + static_cast<float>(kLiftDbPerSecond) / f.framesPerSecond);
+    if (slot.targetDepth > kReleasedDb)
+    {
+        slot.targetDepth = 0.0f;
+        a = AdaptiveNotch{};
+    }
+}
+
+// Each automatic slot: follow what happened to it from outside (the user took it, removed it, or
+// the other mode placed it), then judge its trial or tend it.
+void TendNotches(NotchBank& bank, const Frame& f, const Thresholds& th)
+{
+    for (int i = 0; i < kMaxNotches; ++i)
+    {
+        Notch& slot = bank.slots[static_cast<std::size_t>(i)];
+        AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(i)];
+        if (!slot.active || slot.manual || slot.targetDepth == 0.0f)
+        {
+            if (a.phase != AdaptivePhase::None)
+                a = AdaptiveNotch{};
+            continue;
+        }
+        const float levelDb = LevelDbAt(f, slot.frequency);
+        if (a.phase == AdaptivePhase::None)
+            Keep(bank, f, i, levelDb);
+        if (a.phase == AdaptivePhase::Trial)
+            JudgeTrial(bank, f, i, levelDb);
+        else
+            TendKept(bank, f, i, levelDb, levelDb - SurroundDb(f, slot.frequency), th);
+    }
+}
+
+// The local maxima come from the detector's vector kernel; the few that stand clear of the bins
+// three away on both sides are followed.
+void FindPeaks(NotchBank& bank, const Frame& f)
+{
+    const float* m = f.mag;
+    std::int32_t* bins = bank.peakBins.data();
+    const int count = bank.fft.Kernels().findPeaks(m, f.lo, f.hi, 0.0f, bins);
+    for (int i = 0; i < count; ++i)
+    {
+        const int k = bins[i];
+        if (m[k] > kPeakOverSides * m[k - 3] && m[k] > kPeakOverSides * m[k + 3])
+            FollowPeak(bank, f, k);
+    }
+}
+
+void DecideTracks(NotchBank& bank, const Frame& f, const Thresholds& th)
+{
+    AdaptiveCatchState& s = bank.adaptive;
+    for (AdaptiveTrack& t : s.tracks)
+    {
+        if (!t.active)
+            continue;
+        if (t.misses > kMaxMisses || SlotNear(bank, t.frequency, kOwnToneBins) >= 0)
+        {
+            t = AdaptiveTrack{};
+            continue;
+        }
+        const HowlEvidence evidence = bank.hold ? HowlEvidence::None : HowlLike(s, f, t, th);
+        if (evidence == HowlEvidence::None)
+            continue;
+        Place(bank, f, t, evidence);
+        t = AdaptiveTrack{};
+    }
+}
+
+void AgeSources(AdaptiveCatchState& s)
+{
+    for (AdaptiveSource& src : s.sources)
+        src.frames = std::max(0, src.frames - 1);
+}
+
+} // namespace
+
+void ForgetAdaptiveTracks(AdaptiveCatchState& state)
+{
+    for (AdaptiveTrack& t : state.tracks)
+        t = AdaptiveTrack{};
+}
+
+void AnalyseAdaptiveFrame(NotchBank& bank, const float* mag)
+{
+    Frame f;
+    f.mag = mag;
+    f.half = bank.analysisSize / 2;
+    f.binHz = bank.binWidthHz;
+    f.framesPerSecond = static_cast<float>(bank.sampleRate / bank.hopSize);
+    const double top = std::min(kBandHighHz, kBandHighRatio * bank.sampleRate);
+    f.lo = std::max(3, static_cast<int>(std::ceil(kBandLowHz / f.binHz)));
+    f.hi = std::min(f.half - 4, static_cast<int>(top / f.binHz));
+    if (f.hi < f.lo)
+        return;
+    if (std::none_of(mag + f.lo, mag + f.hi + 1, [](float m) { return m > 0.0f; }))
+        return; // digital silence: nothing ages, nothing changes
+
+    AdaptiveCatchState& s = bank.adaptive;
+    if (!s.engaged)
+    {
+        ForgetAdaptiveTracks(s);
+        s.notches.fill(AdaptiveNotch{});
+        s.engaged = true;
+    }
+    const Thresholds th = ThresholdsFor(bank.sensitivity);
+    AgeSources(bank.adaptive);
+    TendNotches(bank, f, th);
+    MeasureTracks(bank.adaptive, f, th);
+    FindPeaks(bank, f);
+    DecideTracks(bank, f, th);
+}
+
+} // namespace ringstill

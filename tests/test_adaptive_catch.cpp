@@ -1,0 +1,298 @@
+// Adaptive Auto Catch's decisions on scripted cases, with a channel's bank in a small feedback loop:
+// microphone = source + gain x resonance(loudspeaker delayed), loudspeaker = the bank's output. The
+// resonance gives the loop one frequency above unity gain, as a room's strongest mode does.
+#include "effect/NotchBank.h"
+#include "tests/support/AllocCounter.h"
+#include "tests/support/TestSignals.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace ringstill;
+using ringstill::test::Noise;
+
+namespace {
+
+constexpr double kRate = 48000.0;
+constexpr int kBlock = 64;
+constexpr double kHowlHz = 1000.0;
+
+// A resonator of unity peak gain (the cookbook band-pass with 0 dB peak), in double precision.
+struct Resonance
+{
+    double b0 = 0, b2 = 0, a1 = 0, a2 = 0, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+
+    Resonance(double hz, double q)
+    {
+        const double w = 2.0 * M_PI * hz / kRate;
+        const double alpha = std::sin(w) / (2.0 * q);
+        const double a0 = 1.0 + alpha;
+        b0 = alpha / a0;
+        b2 = -alpha / a0;
+        a1 = -2.0 * std::cos(w) / a0;
+        a2 = (1.0 - alpha) / a0;
+    }
+    double Run(double x)
+    {
+        const double y = b0 * x + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+};
+
+class AdaptiveLoop : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ConfigureBank(bank, kRate);
+        bank.autoCatch = AutoCatchMode::Adaptive;
+    }
+
+    // Loop gain at the resonance in dB over unity; -100 opens the loop.
+    void CloseLoop(double overUnityDb, double hz = kHowlHz, double delayMs = 6.0)
+    {
+        gain = overUnityDb <= -100.0 ? 0.0 : std::pow(10.0, overUnityDb / 20.0);
+        resonance = Resonance(hz, 20.0);
+        // The loudspeaker's last `delay` samples: the oldest block is what returns now.
+        delay = std::max<std::size_t>(kBlock, static_cast<std::size_t>(delayMs * kRate / 1000.0));
+        speaker.assign(delay, 0.0f);
+    }
+
+    // Runs seconds of loop, block by block; `watch` sees every block's microphone input.
+    void Run(double seconds, const std::function<void(const std::vector<float>&)>& watch = {})
+    {
+        const auto blocks = static_cast<long>(seconds * kRate / kBlock);
+        for (long b = 0; b < blocks; ++b)
+        {
+            for (int i = 0; i < kBlock; ++i)
+            {
+                const double returned = gain * resonance.Run(speaker[static_cast<std::size_t>(i)]);
+                // A loudspeaker that clips softly keeps a howl finite.
+                mic[static_cast<std::size_t>(i)] =
+                    static_cast<float>(source(clock + i) + 0.5 * std::tanh(returned / 0.5));
+            }
+            block = mic;
+            ProcessBankBlock(bank, block.data(), kBlock);
+            std::rotate(speaker.begin(), speaker.begin() + kBlock, speaker.end());
+            std::copy(block.begin(), block.end(), speaker.end() - kBlock);
+            clock += kBlock;
+            if (watch)
+                watch(mic);
+        }
+    }
+
+    // Input level (dB) at hz over the last second of microphone samples seen by Track.
+    double ToneDb(const std::vector<float>& x, double hz) const
+    {
+        return 20.0 * std::log10(test::ToneAmplitude(x.data(), static_cast<int>(x.size()), hz, kRate) + 1e-12);
+    }
+
+    const Notch* AutoSlotNear(double hz, double within = 30.0) const
+    {
+        for (const Notch& slot : bank.slots)
+            if (slot.active && !slot.manual && std::fabs(slot.frequency - hz) < within)
+                return &slot;
+        return nullptr;
+    }
+
+    const AdaptiveNotch& StateOf(const Notch* slot) const
+    {
+        return bank.adaptive.notches[static_cast<std::size_t>(slot - bank.slots.data())];
+    }
+
+    NotchBank bank;
+    std::function<double(std::int64_t)> source = [this](std::int64_t) { return noise.Next(1e-3f); };
+    Noise noise;
+    std::int64_t clock = 0;
+    double gain = 0.0;
+    Resonance resonance{kHowlHz, 20.0};
+    std::size_t delay = 0;
+    std::vector<float> speaker;
+    std::vector<float> block = std::vector<float>(kBlock), mic = std::vector<float>(kBlock);
+};
+
+// Where and how fast the loop howls: a room's strongest mode, also below and above the band the
+// classic detector searches, and loops from a wedge's few milliseconds to a hall's tens.
+struct HowlCase
+{
+    double hz;
+    double delayMs;
+};
+
+class AdaptiveHowl : public AdaptiveLoop, public ::testing::WithParamInterface<HowlCase>
+{
+};
+
+TEST_P(AdaptiveHowl, CollapsesUnderItsTrialNotchAndIsKept)
+{
+    const HowlCase c = GetParam();
+    CloseLoop(+3.0, c.hz, c.delayMs);
+    std::vector<float> last;
+    Run(3.0, [&](const std::vector<float>& mic) { last.insert(last.end(), mic.begin(), mic.end()); });
+    const Notch* slot = AutoSlotNear(c.hz, std::max(30.0, 0.03 * c.hz));
+    ASSERT_NE(slot, nullptr) << "the howl got no notch";
+    EXPECT_EQ(StateOf(slot).phase, AdaptivePhase::Kept);
+    EXPECT_LE(slot->targetDepth, bank.autoCutDb);
+    // The loop is held: the last half second at the microphone is far below the howl's peak.
+    const std::size_t half = static_cast<std::size_t>(0.5 * kRate);
+    std::vector<float> tail(last.end() - static_cast<std::ptrdiff_t>(half), last.end());
+    float peak = 0.0f;
+    for (float v : last)
+        peak = std::max(peak, std::fabs(v));
+    EXPECT_LT(ToneDb(tail, c.hz), 20.0 * std::log10(peak) - 20.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rooms, AdaptiveHowl,
+                         ::testing::Values(HowlCase{1000.0, 6.0}, HowlCase{100.0, 10.0}, HowlCase{4000.0, 30.0},
+                                           HowlCase{15000.0, 2.0}),
+                         [](const ::testing::TestParamInfo<HowlCase>& info) {
+                             return std::to_string(static_cast<int>(info.param.hz)) + "Hz_"
+                                    + std::to_string(static_cast<int>(info.param.delayMs)) + "ms";
+                         });
+
+TEST_F(AdaptiveLoop, ToneThatDoesNotCollapseIsLiftedAndRememberedAsASource)
+{
+    // Open loop: a pure tone that grows like a howl and then holds, as a sung note might.
+    CloseLoop(-100.0);
+    source = [this](std::int64_t i) {
+        const double t = static_cast<double>(i) / kRate;
+        const double db = std::min(-60.0 + 80.0 * t, -20.0);
+        return noise.Next(1e-3f) + std::pow(10.0, db / 20.0) * std::sin(2.0 * M_PI * 1234.5 * t);
+    };
+    double placedAt = -1.0, liftedAt = -1.0;
+    Run(3.0, [&](const std::vector<float>&) {
+        const double now = static_cast<double>(clock) / kRate;
+        const Notch* slot = AutoSlotNear(1234.5);
+        if (slot != nullptr && slot->targetDepth < 0.0f && placedAt < 0.0)
+            placedAt = now;
+        if (placedAt >= 0.0 && liftedAt < 0.0 && (slot == nullptr || slot->targetDepth == 0.0f))
+            liftedAt = now;
+    });
+    ASSERT_GE(placedAt, 0.0) << "a tone growing like a howl should be tried";
+    ASSERT_GE(liftedAt, 0.0) << "the note kept its notch";
+    EXPECT_LT(liftedAt - placedAt, 1.1);
+    EXPECT_EQ(AutoSlotNear(1234.5), nullptr) << "tried again while remembered as a source";
+    const bool remembered = std::any_of(bank.adaptive.sources.begin(), bank.adaptive.sources.end(),
+                                        [](const AdaptiveSource& s) { return s.frames > 0 && std::fabs(s.frequency - 1234.5f) < 5.0f; });
+    EXPECT_TRUE(remembered);
+}
+
+// A notch 2.5 bins below the howl, the user's or one of the mode's own: the classic detector
+// would only keep it alive.
+class AdaptiveBeside : public AdaptiveLoop, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(AdaptiveBeside, HowlBesideAnExistingNotchGetsItsOwn)
+{
+    const bool manual = GetParam();
+    Notch& beside = bank.slots[0];
+    beside.active = true;
+    beside.manual = manual;
+    beside.frequency = static_cast<float>(kHowlHz - 2.5 * bank.binWidthHz);
+    beside.targetDepth = -18.0f;
+    beside.q = 25.0f;
+    CloseLoop(+3.0);
+    std::vector<float> last;
+    Run(3.0, [&](const std::vector<float>& mic) {
+        last.insert(last.end(), mic.begin(), mic.end());
+        if (last.size() > static_cast<std::size_t>(0.5 * kRate))
+            last.erase(last.begin(), last.begin() + kBlock);
+    });
+    const Notch* slot = AutoSlotNear(kHowlHz, bank.binWidthHz);
+    ASSERT_NE(slot, nullptr);
+    EXPECT_NE(slot, &bank.slots[0]) << "the howl needs a notch of its own";
+    EXPECT_EQ(StateOf(slot).phase, AdaptivePhase::Kept);
+    EXPECT_EQ(bank.slots[0].manual, manual) << "the user's notch is never taken over";
+    EXPECT_TRUE(bank.slots[0].active);
+    EXPECT_LT(ToneDb(last, kHowlHz), -30.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(ManualOrAutomatic, AdaptiveBeside, ::testing::Bool());
+
+TEST_F(AdaptiveLoop, NotchLiftedWhileItsHowlIsLatentComesBackBeforeTheHowlIsAudible)
+{
+    CloseLoop(+3.0);
+    Run(2.0);
+    const Notch* slot = AutoSlotNear(kHowlHz);
+    ASSERT_NE(slot, nullptr);
+    ASSERT_EQ(StateOf(slot).phase, AdaptivePhase::Kept);
+    const float kept = StateOf(slot).keptDepthDb;
+    // Held, then lifted slowly: the loop's excess of 3 dB returns once the cut is shallower than
+    // that, and the howl must be met while it is still quiet.
+    bool lifted = false, cameBack = false;
+    double loudestDb = -300.0;
+    std::vector<float> window;
+    Run(40.0, [&](const std::vector<float>& mic) {
+        window.insert(window.end(), mic.begin(), mic.end());
+        if (window.size() >= 2048)
+        {
+            loudestDb = std::max(loudestDb, ToneDb(window, kHowlHz));
+            window.clear();
+        }
+        const Notch* s = AutoSlotNear(kHowlHz);
+        if (s == nullptr)
+            return;
+        if (s->targetDepth > kept + 3.0f)
+            lifted = true;
+        else if (lifted && s->targetDepth <= kept)
+            cameBack = true;
+    });
+    EXPECT_TRUE(lifted) << "a kept notch should lift after a while";
+    EXPECT_TRUE(cameBack) << "the returning howl did not bring its notch back";
+    // Quiet: well under the level a howl reaches (the loudspeaker clips at 0.5, -6 dBFS).
+    EXPECT_LT(loudestDb, -40.0);
+}
+
+TEST_F(AdaptiveLoop, NeverAllocatesWhileCatchingTryingAndLifting)
+{
+    CloseLoop(+6.0);
+    source = [this](std::int64_t i) {
+        const double t = static_cast<double>(i) / kRate;
+        return noise.Next(1e-3f) + 0.05 * std::sin(2.0 * M_PI * 3100.0 * t) * (t > 0.5 ? 1.0 : 0.0);
+    };
+    Run(0.2); // settle outside the count
+    test::AllocationScope scope;
+    Run(3.0);
+    EXPECT_EQ(scope.Count(), 0u);
+    EXPECT_NE(AutoSlotNear(kHowlHz), nullptr);
+}
+
+TEST_F(AdaptiveLoop, HoldFreezesPlacingAndLifting)
+{
+    bank.hold = true;
+    CloseLoop(+3.0);
+    Run(1.5);
+    EXPECT_EQ(AutoSlotNear(kHowlHz), nullptr) << "placed while held";
+}
+
+TEST_F(AdaptiveLoop, SwitchingModesKeepsManualNotchesAndAdoptsAutomaticOnes)
+{
+    Notch& manual = bank.slots[3];
+    manual.active = true;
+    manual.manual = true;
+    manual.frequency = 500.0f;
+    manual.targetDepth = -12.0f;
+    bank.autoCatch = AutoCatchMode::Classic;
+    CloseLoop(+3.0);
+    Run(1.5);
+    const Notch* slot = AutoSlotNear(kHowlHz, 40.0);
+    ASSERT_NE(slot, nullptr) << "the classic detector should catch this howl";
+    bank.autoCatch = AutoCatchMode::Adaptive;
+    Run(0.5);
+    EXPECT_TRUE(bank.slots[3].active && bank.slots[3].manual);
+    EXPECT_FLOAT_EQ(bank.slots[3].targetDepth, -12.0f);
+    ASSERT_NE(AutoSlotNear(kHowlHz, 40.0), nullptr);
+    EXPECT_EQ(StateOf(AutoSlotNear(kHowlHz, 40.0)).phase, AdaptivePhase::Kept);
+}
+
+} // namespace
