@@ -93,6 +93,32 @@ TEST(CairoRendererTargets, DrawsIntoACallersOpaqueSurfaceAndReadsItBack)
     EXPECT_TRUE(Near(r.ReadPixel(25, 5), COLOR_TRANSPARENT, 0)); // outside
 }
 
+// Frames of one size reuse the renderer's own image, never a caller's.
+TEST(CairoRendererTargets, ANewOffscreenStartsClearAndNeverTakesOverACallersSurface)
+{
+    CairoRenderer r;
+    auto paintGold = [&r] {
+        ASSERT_TRUE(r.BeginFrame(1.f));
+        r.FillRect(kGold, IRECT(0, 0, 20, 10));
+        r.EndFrame();
+    };
+    ASSERT_TRUE(r.CreateOffscreen(20, 10));
+    paintGold();
+    ASSERT_TRUE(r.CreateOffscreen(20, 10));
+    EXPECT_EQ(r.ReadPixel(5, 5), COLOR_TRANSPARENT);
+
+    cairo_surface_t* window = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 20, 10);
+    ASSERT_TRUE(r.SetTargetSurface(window));
+    paintGold();
+    ASSERT_TRUE(r.CreateOffscreen(20, 10));
+    EXPECT_NE(r.TargetSurface(), window);
+    EXPECT_EQ(r.ReadPixel(5, 5), COLOR_TRANSPARENT);
+    CairoRenderer reader;
+    ASSERT_TRUE(reader.SetTargetSurface(window));
+    EXPECT_TRUE(Near(reader.ReadPixel(5, 5), kGold, 0)) << "the caller's pixels stay";
+    cairo_surface_destroy(window);
+}
+
 // --- Layers: drawn once, shown over a target with the very pixels direct drawing gives ---------
 
 namespace {
