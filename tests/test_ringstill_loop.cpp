@@ -91,8 +91,8 @@ TEST(LoopMsg, OfASinglePathIsItsGain)
 
 TEST(LoopMsg, OfAMeasuredResponseSurvivesItsResampling)
 {
-    RoomSpec spec = BuiltInRooms()[2];
-    const RoomResponse original = MakeRoomResponse(spec, 44100.0);
+    RoomSpec room = BuiltInRooms()[2];
+    const RoomResponse original = MakeRoomResponse(room, 44100.0);
     const std::string path = (std::filesystem::temp_directory_path() / "ringstill-loop-test-ir.wav").string();
     std::vector<float> samples(original.taps.begin(), original.taps.end());
     ringstill::render::AudioWriter writer;
