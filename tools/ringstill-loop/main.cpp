@@ -8,8 +8,8 @@
 #include "tools/ringstill-loop/Plot.h"
 #include "tools/ringstill-loop/Report.h"
 #include "tools/ringstill-loop/Settings.h"
+#include "tools/ringstill-render/RenderSession.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -75,21 +75,6 @@ std::vector<std::string> SplitList(const std::string& text)
         if (!item.empty())
             items.push_back(item);
     return items;
-}
-
-bool FileExists(const std::string& path)
-{
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0;
-}
-
-std::string DefaultPlugin()
-{
-    const std::string built = RINGSTILL_BUILT_BUNDLE;
-    if (FileExists(built))
-        return built;
-    const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : "") + "/.vst3/Ringstill.vst3";
 }
 
 bool ParseInt(const char* text, int lo, int hi, int& out)
@@ -176,7 +161,7 @@ int ParseArguments(int argc, char** argv, Options& o)
         if (std::find(ProgrammeNames().begin(), ProgrammeNames().end(), p) == ProgrammeNames().end())
             return Fail("unknown programme '" + p + "' (speech, music, noise)"), 1;
     if (o.plugin.empty())
-        o.plugin = DefaultPlugin();
+        o.plugin = ringstill::render::DefaultPluginPath();
     return 0;
 }
 

@@ -4,6 +4,8 @@
 #include "tools/ringstill-render/AudioFiles.h"
 #include "tools/vst3-host/Text.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -350,5 +352,15 @@ void RenderSession::Stop()
 int RenderSession::Latency() const { return int(instance->Processor()->getLatencySamples()); }
 
 std::size_t RenderSession::LatencyRestarts() const { return handler->Count(HandlerCall::kRestartComponent); }
+
+std::string DefaultPluginPath()
+{
+    const std::string built = RINGSTILL_BUILT_BUNDLE;
+    struct stat info {};
+    if (stat(built.c_str(), &info) == 0)
+        return built;
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/.vst3/Ringstill.vst3";
+}
 
 } // namespace ringstill::render

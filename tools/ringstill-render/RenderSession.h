@@ -72,4 +72,7 @@ private:
     bool started = false;
 };
 
+// The bundle of this build tree when it is there, else the one installed in ~/.vst3.
+std::string DefaultPluginPath();
+
 } // namespace ringstill::render

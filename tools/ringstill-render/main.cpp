@@ -9,7 +9,6 @@
 #include "tools/scenario/FeedbackScenario.h"
 #include "tools/ringstill-render/RenderSession.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -96,21 +95,6 @@ void Usage(std::FILE* out)
                  kDefaultBlock);
 }
 
-bool FileExists(const std::string& path)
-{
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0;
-}
-
-std::string DefaultPlugin()
-{
-    const std::string built = RINGSTILL_BUILT_BUNDLE;
-    if (FileExists(built))
-        return built;
-    const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : "") + "/.vst3/Ringstill.vst3";
-}
-
 // 0 on success, 2 on a usage error (message printed).
 int ParseArguments(int argc, char** argv, Options& options)
 {
@@ -176,7 +160,7 @@ int ParseArguments(int argc, char** argv, Options& options)
             positional.push_back(arg);
     }
     if (options.plugin.empty())
-        options.plugin = DefaultPlugin();
+        options.plugin = DefaultPluginPath();
     if (options.list)
         return 0;
     if (options.demo)
