@@ -91,16 +91,7 @@ void FilterBlock(NotchBank& bank, float* samples, int n)
     {
         if (!slot.active)
             continue;
-        const int j = cascade.count++;
-        const NotchFilter& f = slot.filter;
-        cascade.b0[j] = f.b0;
-        cascade.b1[j] = f.b1;
-        cascade.b2[j] = f.b2;
-        cascade.a1[j] = f.a1;
-        cascade.a2[j] = f.a2;
-        cascade.z1[j] = f.z1;
-        cascade.z2[j] = f.z2;
-        stages[j] = &slot;
+        stages[cascade.Append(slot.filter)] = &slot;
     }
     if (cascade.count == 0)
         return;

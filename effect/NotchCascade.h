@@ -6,6 +6,8 @@
 // rounding to float between stages; they only schedule it differently.
 #pragma once
 
+#include "effect/NotchFilter.h"
+
 namespace ringstill {
 
 // Every slot of a bank, rounded up to whole registers of the widest path
@@ -22,6 +24,20 @@ struct NotchCascade
     double a2[kCascadeCapacity]{};
     double z1[kCascadeCapacity]{};
     double z2[kCascadeCapacity]{};
+
+    // Adds f as the next stage (coefficients and state); returns its index.
+    int Append(const NotchFilter& f)
+    {
+        const int j = count++;
+        b0[j] = f.b0;
+        b1[j] = f.b1;
+        b2[j] = f.b2;
+        a1[j] = f.a1;
+        a2[j] = f.a2;
+        z1[j] = f.z1;
+        z2[j] = f.z2;
+        return j;
+    }
 };
 
 } // namespace ringstill

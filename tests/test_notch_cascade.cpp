@@ -73,16 +73,7 @@ NotchCascade Pack(const std::vector<NotchFilter>& filters)
 {
     NotchCascade c;
     for (const NotchFilter& f : filters)
-    {
-        const int j = c.count++;
-        c.b0[j] = f.b0;
-        c.b1[j] = f.b1;
-        c.b2[j] = f.b2;
-        c.a1[j] = f.a1;
-        c.a2[j] = f.a2;
-        c.z1[j] = f.z1;
-        c.z2[j] = f.z2;
-    }
+        c.Append(f);
     return c;
 }
 
