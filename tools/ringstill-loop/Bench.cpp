@@ -365,7 +365,9 @@ private:
     {
         const BenchCase& c = results.cases[r.caseIndex];
         const Material& m = materials.at({r.programme, c.sampleRate});
-        SetStatus(worker, c.label + " " + r.programme + " catch at MSG +3 dB");
+        char at[48];
+        std::snprintf(at, sizeof at, " catch at MSG %+g dB", options.catchOverMsgDb);
+        SetStatus(worker, c.label + " " + r.programme + at);
         std::unique_ptr<Processor> p = plugin.Create(err);
         if (p == nullptr)
             return false;
@@ -427,6 +429,7 @@ bool RunBench(const BenchOptions& options, const ProcessorFactory& plugin, Bench
     BenchRun run(options, plugin, results);
     if (!run.Prepare(error) || !run.Run(progress, error))
         return false;
+    results.catchOverMsgDb = options.catchOverMsgDb;
     results.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return true;
 }

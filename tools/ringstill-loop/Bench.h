@@ -91,6 +91,7 @@ struct BenchResults
     std::vector<LoopResult> loops;
     std::vector<OpenResult> open;
     double wallSeconds = 0.0;
+    double catchOverMsgDb = 3.0; // the loop gain of the catch runs
 };
 
 // Progress: tasks done, tasks in all, what is running.

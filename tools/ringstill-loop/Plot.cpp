@@ -214,7 +214,9 @@ std::vector<Row> Rows(const BenchResults& results)
         Row row;
         row.trace = &r.catchTrace;
         row.seconds = r.catchTrace.micDb.size() * r.catchTrace.stepSeconds;
-        row.title = c.label + ", " + r.programme + ", loop gain MSG +3 dB";
+        char gain[48];
+        std::snprintf(gain, sizeof gain, ", loop gain MSG %+g dB", results.catchOverMsgDb);
+        row.title = c.label + ", " + r.programme + gain;
         const CatchResult& k = r.catchResult;
         char note[160];
         if (!k.howled)

@@ -85,9 +85,10 @@ void PrintTable(const BenchResults& results, const RunInfo& info, std::FILE* out
                      1000.0 * c.response.delaySamples / c.sampleRate, rt, drr, c.msg.msgDb, c.msg.frequencyHz,
                      c.room.what.c_str());
     }
-    std::fprintf(out, "\nClosed loop: stable limits in dB over MSG, ASG = plug-in limit - pass-through limit. Catch run at MSG +3 dB:\n"
+    std::fprintf(out, "\nClosed loop: stable limits in dB over MSG, ASG = plug-in limit - pass-through limit. Catch run at MSG %+g dB:\n"
                       "  the first howl, how far it stood out of the programme (peak dB), its onset, the time from onset until\n"
-                      "  its return fell 20 dB, then howls a minute after that catch, seconds spent howling and where.\n");
+                      "  its return fell 20 dB, then howls a minute after that catch, seconds spent howling and where.\n",
+                 results.catchOverMsgDb);
     std::fprintf(out, "  %-14s %-7s %8s %8s %6s | %8s %6s %7s %7s %9s %8s %8s\n", "room", "prog", "pass", "plug-in", "ASG",
                  "howl Hz", "peak", "onset s", "catch s", "recur/min", "howl s", "then Hz");
     for (const LoopResult& r : results.loops)
@@ -125,7 +126,8 @@ bool WriteJson(const BenchResults& results, const RunInfo& info, const std::stri
     std::ostringstream j;
     j << "{\n  \"subject\": \"" << Escape(info.subject) << "\",\n  \"plugin\": \"" << Escape(info.plugin)
       << "\",\n  \"date\": \"" << Escape(info.date) << "\",\n  \"machine\": \"" << Escape(info.machine)
-      << "\",\n  \"wall_seconds\": " << Number(results.wallSeconds) << ",\n  \"rooms\": [";
+      << "\",\n  \"wall_seconds\": " << Number(results.wallSeconds)
+      << ",\n  \"catch_over_msg_db\": " << Number(results.catchOverMsgDb) << ",\n  \"rooms\": [";
     for (std::size_t i = 0; i < results.cases.size(); ++i)
     {
         const BenchCase& c = results.cases[i];

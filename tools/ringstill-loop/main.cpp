@@ -60,6 +60,7 @@ void Usage(std::FILE* out)
                  "  --full               everything (the default)\n"
                  "  --jobs N             measurements run at once (default: the number of cores)\n"
                  "  --block N            loop block in samples, a power of two (default 64)\n"
+                 "  --catch-at DB        loop gain over MSG for the catch measure (default 3)\n"
                  "  --json FILE          write the results as JSON\n"
                  "  --plot FILE.png      draw the catch and open-loop runs\n"
                  "  --cache DIR          where the generated programmes are kept\n"
@@ -97,7 +98,7 @@ int ParseArguments(int argc, char** argv, Options& o)
         const std::string arg = argv[i];
         const bool takesValue = arg == "--plugin" || arg == "--set" || arg == "--state" || arg == "--rooms" || arg == "--ir"
                                 || arg == "--programmes" || arg == "--measures" || arg == "--jobs" || arg == "--block"
-                                || arg == "--json" || arg == "--plot" || arg == "--cache";
+                                || arg == "--json" || arg == "--plot" || arg == "--cache" || arg == "--catch-at";
         if (takesValue && i + 1 >= argc)
             return Fail(arg + " needs a value"), 1;
         const std::string value = takesValue ? argv[++i] : "";
@@ -141,6 +142,14 @@ int ParseArguments(int argc, char** argv, Options& o)
         {
             if (!ParseInt(value.c_str(), 1, 4096, o.bench.block) || (o.bench.block & (o.bench.block - 1)) != 0)
                 return Fail("--block wants a power of two up to 4096"), 1;
+        }
+        else if (arg == "--catch-at")
+        {
+            char* end = nullptr;
+            const double db = std::strtod(value.c_str(), &end);
+            if (end == value.c_str() || *end != '\0' || !(db >= -20.0 && db <= 30.0))
+                return Fail("--catch-at wants -20 to 30 (dB over MSG)"), 1;
+            o.bench.catchOverMsgDb = db;
         }
         else if (arg == "--json")
             o.json = value;
