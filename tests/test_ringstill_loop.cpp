@@ -211,6 +211,47 @@ TEST(LoopGainModule, AddsSixDecibelsOfStableGain)
     EXPECT_NEAR(plugin.overMsgDb - reference.overMsgDb, 6.02, 0.25);
 }
 
+// Passes its first second through, then takes 6 dB off: it howls when judged from the start and
+// holds 3 dB over MSG when judged after a ring-out.
+class LateHalfGain final : public ProcessorFactory
+{
+    struct Instance final : Processor
+    {
+        double rate = 0.0;
+        long done = 0;
+        bool Start(double sampleRate, int, std::string&) override
+        {
+            rate = sampleRate;
+            return true;
+        }
+        bool Process(const float* in, float* out, int frames, std::string&) override
+        {
+            const float gain = done >= long(rate) ? 0.5f : 1.0f;
+            for (int i = 0; i < frames; ++i)
+                out[i] = gain * in[i];
+            done += frames;
+            return true;
+        }
+        int Latency() const override { return 0; }
+    };
+
+public:
+    std::unique_ptr<Processor> Create(std::string&) const override { return std::make_unique<Instance>(); }
+    std::string Name() const override { return "late half gain"; }
+};
+
+TEST(LoopRingOut, JudgesOnlyWhatFollowsIt)
+{
+    const BenchCase room = TestRoom(0.3, 1.5, 22);
+    const LateHalfGain late;
+    std::string error;
+    StabilityStep cold, rung;
+    ASSERT_TRUE(StableAt(room, Noise6s().dry, Noise6s().plan, 3.0, 64, 3.0, late, cold, error)) << error;
+    ASSERT_TRUE(StableAt(room, Noise6s().dry, Noise6s().plan, 3.0, 64, 3.0, late, rung, error, 2.0)) << error;
+    EXPECT_FALSE(cold.stable) << "prominence " << cold.maxProminenceDb << " dB";
+    EXPECT_TRUE(rung.stable) << "prominence " << rung.maxProminenceDb << " dB";
+}
+
 TEST(LoopGainModule, OpenLoopLowersEveryBandAlikeAndPlacesNoNotch)
 {
     const PluginFactory halfGain = HalfGainModule();

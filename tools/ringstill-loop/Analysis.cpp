@@ -97,12 +97,13 @@ BandPlan MakeBandPlan(const std::vector<double>& dry, double rate)
     return plan;
 }
 
-HowlMeter::HowlMeter(const BandPlan& plan)
+HowlMeter::HowlMeter(const BandPlan& plan, double judgeFromSeconds)
     : plan(plan), fft(plan.frameSize), window(Hann(plan.frameSize)), segment(std::size_t(plan.frameSize)),
       bins(std::size_t(plan.frameSize / 2 + 1)), scratch(std::size_t(plan.frameSize)),
       micPower(std::size_t(plan.frameSize / 2 + 1)), dryPower(std::size_t(plan.frameSize / 2 + 1)),
       nextEnd(std::size_t(plan.frameSize)), held(plan.firstBin.size(), 0.0),
-      holdDecay(std::pow(10.0, -kHoldDecayDbPerSecond * plan.hop / plan.sampleRate / 10.0))
+      holdDecay(std::pow(10.0, -kHoldDecayDbPerSecond * plan.hop / plan.sampleRate / 10.0)),
+      judgeFrom(judgeFromSeconds)
 {
 }
 
@@ -143,8 +144,10 @@ void HowlMeter::Update(const LoopTrace& trace, std::size_t available)
         frame.frequencyHz = peak * plan.sampleRate / plan.frameSize;
         frame.micDb = AmplitudeDb(RmsOf(trace.mic.data() + from, n));
         frame.dryDb = AmplitudeDb(RmsOf(trace.dry.data() + from, n));
-        maxProminence = std::max(maxProminence, frame.prominenceDb);
-        run = frame.prominenceDb >= kHowlDb ? run + 1 : 0;
+        const bool judged = frame.timeSeconds >= judgeFrom;
+        if (judged)
+            maxProminence = std::max(maxProminence, frame.prominenceDb);
+        run = judged && frame.prominenceDb >= kHowlDb ? run + 1 : 0;
         if (run >= kHowlFrames && firstHowl < 0)
             firstHowl = long(frames.size());
         frames.push_back(frame);

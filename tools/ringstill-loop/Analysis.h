@@ -44,7 +44,8 @@ struct HowlFrame
 class HowlMeter
 {
 public:
-    explicit HowlMeter(const BandPlan& plan);
+    // Frames ending before judgeFromSeconds are measured but never count as a howl.
+    explicit HowlMeter(const BandPlan& plan, double judgeFromSeconds = 0.0);
     void Update(const LoopTrace& trace, std::size_t available);
     const std::vector<HowlFrame>& Frames() const { return frames; }
     // A howl: kHowlDb or more for three frames in a row.
@@ -65,6 +66,7 @@ private:
     std::vector<double> held; // the dry programme's band energy, held and let fall
     double heldTotal = 0.0;
     double holdDecay = 1.0;
+    double judgeFrom = 0.0;
     int run = 0;
     long firstHowl = -1;
     double maxProminence = -300.0;

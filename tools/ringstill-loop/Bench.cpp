@@ -114,7 +114,8 @@ bool MakeCase(const std::string& label, bool measured, double defaultRate, int b
 }
 
 bool StableAt(const BenchCase& c, const std::vector<double>& dry, const BandPlan& plan, double seconds, int block,
-              double overMsgDb, const ProcessorFactory& factory, StabilityStep& step, std::string& error)
+              double overMsgDb, const ProcessorFactory& factory, StabilityStep& step, std::string& error,
+              double ringOutSeconds)
 {
     std::unique_ptr<Processor> processor = factory.Create(error);
     if (processor == nullptr)
@@ -125,13 +126,13 @@ bool StableAt(const BenchCase& c, const std::vector<double>& dry, const BandPlan
     setup.block = block;
     setup.gainDb = c.msg.msgDb + overMsgDb;
     setup.msgDb = c.msg.msgDb;
-    HowlMeter meter(plan);
+    HowlMeter meter(plan, ringOutSeconds);
     LoopTrace trace;
     const auto watch = [&](const LoopTrace& t, std::size_t done) {
         meter.Update(t, done);
         return !meter.Howled();
     };
-    if (!RunLoop(setup, dry, std::size_t(seconds * c.sampleRate), *processor, trace, error, watch))
+    if (!RunLoop(setup, dry, std::size_t((ringOutSeconds + seconds) * c.sampleRate), *processor, trace, error, watch))
         return false;
     meter.Update(trace, trace.mic.size());
     step.overMsgDb = overMsgDb;
@@ -142,14 +143,14 @@ bool StableAt(const BenchCase& c, const std::vector<double>& dry, const BandPlan
 
 bool FindStableLimit(const BenchCase& c, const std::vector<double>& dry, const BandPlan& plan, double seconds,
                      int block, const ProcessorFactory& factory, StableLimit& limit, std::string& error,
-                     const std::function<void(double)>& trying)
+                     const std::function<void(double)>& trying, double ringOutSeconds)
 {
     limit = StableLimit {};
     auto test = [&](double db, bool& stable) {
         if (trying)
             trying(db);
         StabilityStep step;
-        if (!StableAt(c, dry, plan, seconds, block, db, factory, step, error))
+        if (!StableAt(c, dry, plan, seconds, block, db, factory, step, error, ringOutSeconds))
             return false;
         limit.steps.push_back(step);
         stable = step.stable;
@@ -263,7 +264,7 @@ public:
 private:
     struct Task
     {
-        enum Kind { kStable, kCatch, kOpen } kind;
+        enum Kind { kStable, kRingOut, kCatch, kOpen } kind;
         std::size_t result;
     };
 
@@ -277,6 +278,8 @@ private:
                 r.caseIndex = ci;
                 r.programme = name;
                 results.loops.push_back(r);
+                if (options.ringOut)
+                    tasks.push_back({Task::kRingOut, results.loops.size() - 1});
                 if (options.stableGain)
                     tasks.push_back({Task::kStable, results.loops.size() - 1});
             }
@@ -303,8 +306,9 @@ private:
             std::string err;
             const Task& task = tasks[t];
             const bool ok = task.kind == Task::kOpen     ? RunOpen(worker, results.open[task.result], err)
-                            : task.kind == Task::kStable ? RunStable(worker, results.loops[task.result], err)
-                                                         : RunCatch(worker, results.loops[task.result], err);
+                            : task.kind == Task::kStable  ? RunStable(worker, results.loops[task.result], false, err)
+                            : task.kind == Task::kRingOut ? RunStable(worker, results.loops[task.result], true, err)
+                                                          : RunCatch(worker, results.loops[task.result], err);
             if (!ok)
             {
                 std::lock_guard<std::mutex> lock(statusMutex);
@@ -338,11 +342,13 @@ private:
         return true;
     }
 
-    bool RunStable(std::size_t worker, LoopResult& r, std::string& err)
+    // From a cold start, or judged only after a ring-out at the gain (as an engineer rings a system
+    // out before the show).
+    bool RunStable(std::size_t worker, LoopResult& r, bool rung, std::string& err)
     {
         const BenchCase& c = results.cases[r.caseIndex];
         const Material& m = materials.at({r.programme, c.sampleRate});
-        const std::string what = c.label + " " + r.programme;
+        const std::string what = c.label + " " + r.programme + (rung ? " after ring-out" : "");
         auto note = [&](const char* who) {
             return [&, who](double db) {
                 char text[96];
@@ -350,14 +356,17 @@ private:
                 SetStatus(worker, what + text);
             };
         };
+        const double ringOut = rung ? options.ringOutSeconds : 0.0;
+        StableLimit& pass = rung ? r.passThroughRung : r.passThrough;
+        StableLimit& plug = rung ? r.pluginRung : r.plugin;
         const PassThroughFactory passThrough;
-        if (!FindStableLimit(c, m.dry, m.plan, options.stableSeconds, options.block, passThrough, r.passThrough, err,
-                             note("pass-through"))
-            || !FindStableLimit(c, m.dry, m.plan, options.stableSeconds, options.block, plugin, r.plugin, err,
-                                note("plug-in")))
+        if (!FindStableLimit(c, m.dry, m.plan, options.stableSeconds, options.block, passThrough, pass, err,
+                             note("pass-through"), ringOut)
+            || !FindStableLimit(c, m.dry, m.plan, options.stableSeconds, options.block, plugin, plug, err,
+                                note("plug-in"), ringOut))
             return false;
-        r.addedStableGainDb = r.plugin.overMsgDb - r.passThrough.overMsgDb;
-        r.haveStable = true;
+        (rung ? r.rungStableGainDb : r.addedStableGainDb) = plug.overMsgDb - pass.overMsgDb;
+        (rung ? r.haveRingOut : r.haveStable) = true;
         return true;
     }
 
@@ -430,6 +439,7 @@ bool RunBench(const BenchOptions& options, const ProcessorFactory& plugin, Bench
     if (!run.Prepare(error) || !run.Run(progress, error))
         return false;
     results.catchOverMsgDb = options.catchOverMsgDb;
+    results.ringOutSeconds = options.ringOutSeconds;
     results.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return true;
 }

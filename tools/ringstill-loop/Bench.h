@@ -22,9 +22,11 @@ struct BenchOptions
     bool stableGain = true;
     bool catchAndRecur = true;
     bool openLoop = true;
+    bool ringOut = true; // the stable limits again, judged after a ring-out at the gain
     int jobs = 2;
     int block = 64;
     double stableSeconds = 20.0;
+    double ringOutSeconds = 20.0;
     double catchSeconds = 80.0;
     double openSeconds = 60.0;
     double catchOverMsgDb = 3.0;
@@ -70,6 +72,10 @@ struct LoopResult
     StableLimit passThrough;
     StableLimit plugin;
     double addedStableGainDb = 0.0;
+    bool haveRingOut = false;
+    StableLimit passThroughRung; // judged after ringOutSeconds at the gain
+    StableLimit pluginRung;
+    double rungStableGainDb = 0.0;
     bool haveCatch = false;
     CatchResult catchResult;
     PlotTrace catchTrace;
@@ -92,6 +98,7 @@ struct BenchResults
     std::vector<OpenResult> open;
     double wallSeconds = 0.0;
     double catchOverMsgDb = 3.0; // the loop gain of the catch runs
+    double ringOutSeconds = 20.0;
 };
 
 // Progress: tasks done, tasks in all, what is running.
@@ -102,12 +109,14 @@ std::vector<std::string> DefaultRoomCases();
 bool RunBench(const BenchOptions& options, const ProcessorFactory& plugin, BenchResults& results, std::string& error,
               const ProgressFn& progress);
 
-// The building blocks, also used by the tests. dry: DryInput of the programme.
+// The building blocks, also used by the tests. dry: DryInput of the programme. A run lasts
+// ringOutSeconds + seconds, and only its last `seconds` are judged.
 bool StableAt(const BenchCase& c, const std::vector<double>& dry, const BandPlan& plan, double seconds,
-              int block, double overMsgDb, const ProcessorFactory& factory, StabilityStep& step, std::string& error);
+              int block, double overMsgDb, const ProcessorFactory& factory, StabilityStep& step, std::string& error,
+              double ringOutSeconds = 0.0);
 bool FindStableLimit(const BenchCase& c, const std::vector<double>& dry, const BandPlan& plan, double seconds,
                      int block, const ProcessorFactory& factory, StableLimit& limit, std::string& error,
-                     const std::function<void(double)>& trying = {});
+                     const std::function<void(double)>& trying = {}, double ringOutSeconds = 0.0);
 bool MakeCase(const std::string& label, bool measured, double defaultRate, int block, BenchCase& out, std::string& error);
 
 } // namespace ringstill::loop

@@ -85,12 +85,13 @@ void PrintTable(const BenchResults& results, const RunInfo& info, std::FILE* out
                      1000.0 * c.response.delaySamples / c.sampleRate, rt, drr, c.msg.msgDb, c.msg.frequencyHz,
                      c.room.what.c_str());
     }
-    std::fprintf(out, "\nClosed loop: stable limits in dB over MSG, ASG = plug-in limit - pass-through limit. Catch run at MSG %+g dB:\n"
+    std::fprintf(out, "\nClosed loop: stable limits in dB over MSG, ASG = plug-in limit - pass-through limit, rung = ASG judged after\n"
+                      "  %g s at the gain (a ring-out). Catch run at MSG %+g dB:\n"
                       "  the first howl, how far it stood out of the programme (peak dB), its onset, the time from onset until\n"
                       "  its return fell 20 dB, then howls a minute after that catch, seconds spent howling and where.\n",
-                 results.catchOverMsgDb);
-    std::fprintf(out, "  %-14s %-7s %8s %8s %6s | %8s %6s %7s %7s %9s %8s %8s\n", "room", "prog", "pass", "plug-in", "ASG",
-                 "howl Hz", "peak", "onset s", "catch s", "recur/min", "howl s", "then Hz");
+                 results.ringOutSeconds, results.catchOverMsgDb);
+    std::fprintf(out, "  %-14s %-7s %8s %8s %6s %6s | %8s %6s %7s %7s %9s %8s %8s\n", "room", "prog", "pass", "plug-in",
+                 "ASG", "rung", "howl Hz", "peak", "onset s", "catch s", "recur/min", "howl s", "then Hz");
     for (const LoopResult& r : results.loops)
     {
         const BenchCase& c = results.cases[r.caseIndex];
@@ -100,7 +101,10 @@ void PrintTable(const BenchResults& results, const RunInfo& info, std::FILE* out
                           r.addedStableGainDb);
         else
             std::snprintf(stable, sizeof stable, "%8s %8s %6s", "-", "-", "-");
-        std::fprintf(out, "  %-14s %-7s %s | %s\n", c.label.c_str(), r.programme.c_str(), stable,
+        char rung[16] = "     -";
+        if (r.haveRingOut)
+            std::snprintf(rung, sizeof rung, "%+6.2f", r.rungStableGainDb);
+        std::fprintf(out, "  %-14s %-7s %s %s | %s\n", c.label.c_str(), r.programme.c_str(), stable, rung,
                      r.haveCatch ? CatchText(r).c_str() : "-");
     }
     if (!results.open.empty())
@@ -149,6 +153,14 @@ bool WriteJson(const BenchResults& results, const RunInfo& info, const std::stri
             JsonLimit(j, "pass_through", r.passThrough);
             j << ", ";
             JsonLimit(j, "plugin", r.plugin);
+        }
+        if (r.haveRingOut)
+        {
+            j << ", \"ring_out_s\": " << Number(results.ringOutSeconds)
+              << ", \"rung_stable_gain_db\": " << Number(r.rungStableGainDb) << ", ";
+            JsonLimit(j, "pass_through_rung", r.passThroughRung);
+            j << ", ";
+            JsonLimit(j, "plugin_rung", r.pluginRung);
         }
         if (r.haveCatch)
         {

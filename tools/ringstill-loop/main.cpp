@@ -56,7 +56,8 @@ void Usage(std::FILE* out)
                  "  --rooms LIST         rooms by name, name@RATE for another sample rate (\"wedge,hall@44100\")\n"
                  "  --ir FILE[@RATE]     a measured loudspeaker-to-mic response (WAV); repeatable\n"
                  "  --programmes LIST    speech, music, noise\n"
-                 "  --measures LIST      stable (added stable gain), catch (catch and recurrence), open (no feedback)\n"
+                 "  --measures LIST      stable (added stable gain), ringout (the same after 20 s at the gain),\n"
+                 "                       catch (catch and recurrence), open (no feedback)\n"
                  "  --full               everything (the default)\n"
                  "  --jobs N             measurements run at once (default: the number of cores)\n"
                  "  --block N            loop block in samples, a power of two (default 64)\n"
@@ -120,10 +121,11 @@ int ParseArguments(int argc, char** argv, Options& o)
         {
             const std::vector<std::string> m = SplitList(value);
             for (const std::string& name : m)
-                if (name != "stable" && name != "catch" && name != "open")
-                    return Fail("unknown measure '" + name + "' (stable, catch, open)"), 1;
+                if (name != "stable" && name != "ringout" && name != "catch" && name != "open")
+                    return Fail("unknown measure '" + name + "' (stable, ringout, catch, open)"), 1;
             auto has = [&](const char* name) { return std::find(m.begin(), m.end(), name) != m.end(); };
             o.bench.stableGain = has("stable");
+            o.bench.ringOut = has("ringout");
             o.bench.catchAndRecur = has("catch");
             o.bench.openLoop = has("open");
         }
@@ -131,7 +133,7 @@ int ParseArguments(int argc, char** argv, Options& o)
         {
             o.bench.rooms.clear();
             o.bench.programmes.clear();
-            o.bench.stableGain = o.bench.catchAndRecur = o.bench.openLoop = true;
+            o.bench.stableGain = o.bench.ringOut = o.bench.catchAndRecur = o.bench.openLoop = true;
         }
         else if (arg == "--jobs")
         {
