@@ -70,12 +70,13 @@ constexpr float kPartialToleranceBins = 0.4f;
 // The trial, timed from the moment the cut is in. The tone has collapsed once it fell kCollapseDb
 // below the course it was on before the notch, further than its neighbourhood and the rest of the
 // band fell meanwhile, and it stays more than half that far down for kConfirmSeconds (a beating or
-// tremolo note dips and comes back). The fall must begin within kOnsetSeconds: the loop's delay
-// and the build-up of a reverberant room's reflections, not a note ending by chance later on.
+// tremolo note dips and comes back, and a note that ended is often played again within a beat).
+// The fall must begin within kOnsetSeconds: the loop's delay and the build-up of a reverberant
+// room's reflections, not a note ending by chance later on.
 constexpr float kCollapseDb = 8.0f;
 constexpr float kMinCollapseDb = 5.0f;
 constexpr float kCollapseMarginDb = 3.0f;
-constexpr double kConfirmSeconds = 0.128;
+constexpr double kConfirmSeconds = 0.25;
 constexpr double kOnsetSeconds = 0.200;
 constexpr float kOnsetDb = 2.0f;
 // A tone that swells under the notch is a note.
@@ -96,8 +97,13 @@ constexpr double kMaxHoldSeconds = 120.0;
 constexpr int kMaxHoldDoublings = 6;
 constexpr double kLiftDbPerSecond = 2.0;
 constexpr float kRegrowDb = 3.0f;
-// While a notch lifts, its tone must also rise this far above its usual level while held.
-constexpr float kAboveHeldDb = 10.0f;
+// While a notch lifts, its tone standing this far above its usual level while held brings it back:
+// a latent howl is met early, and a note that did it is found out by the proof below.
+constexpr float kAboveHeldDb = 4.0f;
+// A renewed need is proved like a trial: the tone falls kMinCollapseDb and stays down for
+// kProveConfirmSeconds, within kProveSeconds, or the renewal is undone.
+constexpr double kProveSeconds = 0.8;
+constexpr double kProveConfirmSeconds = 0.128;
 constexpr float kHeldSmoothing = 0.01f;
 constexpr float kDeepenStepDb = 6.0f;
 constexpr float kDeepestDb = -40.0f;
@@ -428,11 +434,6 @@ HowlEvidence Growth(const Levels& ring, int n, int count, const Thresholds& th)
     return HowlEvidence::None;
 }
 
-bool Grows(const Levels& ring, int n, int count, const Thresholds& th)
-{
-    return Growth(ring, n, count, th) != HowlEvidence::None;
-}
-
 // Under a notch at full depth the tone must grow for longer before it counts: the programme swells
 // through a notch; a howl the notch cannot hold keeps growing.
 bool GrowsThroughNotch(const Levels& ring, int n, int count, const Thresholds& th)
@@ -552,6 +553,13 @@ void Need(NotchBank& bank, const Frame& f, int index, float levelDb)
 {
     Notch& slot = bank.slots[static_cast<std::size_t>(index)];
     AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
+    a.proving = 0;
+    a.proveCollapsed = -1;
+    a.proveLevelDb = levelDb;
+    a.proveContextDb = ContextDb(f, slot.frequency);
+    a.proveBroadDb = RestDb(f, slot.frequency);
+    a.proveDepthDb = slot.targetDepth;
+    a.proveKeptDb = a.keptDepthDb;
     if (slot.targetDepth > a.keptDepthDb + 0.5f)
         slot.targetDepth = a.keptDepthDb;
     else
@@ -627,6 +635,39 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
 // A kept notch: it holds while its tone stays down, lifts slowly once it has not been needed for a
 // while, and comes back (or goes deeper) the moment its tone grows like a howl again. While it lifts
 // the tone is watched more closely: that is when a held howl returns.
+// A renewed need on proof: it stands when the tone falls under the deeper cut as a howl does, or
+// still grows (not deep enough yet), and is undone when it holds its level like a note (the cut and
+// the hold it had, lifting from there). Returns true while the proof goes on.
+bool ProveNeed(NotchBank& bank, const Frame& f, int index, float levelDb)
+{
+    Notch& slot = bank.slots[static_cast<std::size_t>(index)];
+    AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
+    a.proving += 1;
+    const float around = std::max({0.0f, a.proveContextDb - ContextDb(f, slot.frequency),
+                                   a.proveBroadDb - RestDb(f, slot.frequency)});
+    const float collapse = a.proveLevelDb - levelDb - around;
+    if (collapse < 0.5f * kMinCollapseDb)
+        a.proveCollapsed = -1;
+    else if (a.proveCollapsed < 0 && collapse >= kMinCollapseDb)
+        a.proveCollapsed = a.proving;
+    if (a.proveCollapsed >= 0 && a.proving - a.proveCollapsed >= Frames(f, kProveConfirmSeconds))
+    {
+        a.proving = -1;
+        return false;
+    }
+    if (a.proving < Frames(f, kProveSeconds))
+        return true;
+    a.proving = -1;
+    // Still growing: the deeper cut is not yet enough, and the next renewal goes deeper.
+    if (levelDb >= a.proveLevelDb + kRegrowDb)
+        return false;
+    a.needs = std::max(0, a.needs - 1);
+    a.keptDepthDb = a.proveKeptDb;
+    slot.targetDepth = std::min(0.0f, std::max(a.proveDepthDb, a.keptDepthDb));
+    a.quiet = a.holdFrames + 1;
+    return false;
+}
+
 void TendKept(NotchBank& bank, const Frame& f, int index, float levelDb, float prominenceDb, const Thresholds& th)
 {
     Notch& slot = bank.slots[static_cast<std::size_t>(index)];
@@ -635,13 +676,18 @@ void TendKept(NotchBank& bank, const Frame& f, int index, float levelDb, float p
     a.levelDb[static_cast<std::size_t>(a.frames & (kAdaptiveHistory - 1))] = levelDb;
     if (bank.hold)
         return;
+    if (a.proving >= 0 && ProveNeed(bank, f, index, levelDb))
+    {
+        a.quiet = 0;
+        return;
+    }
     a.quiet += 1;
     slot.age = a.quiet;
     const bool lifting = slot.targetDepth > a.keptDepthDb + 0.5f;
     // At full depth the notch holds unless the tone grows back, like a howl, to the level it howled
     // at; while it lifts, the first signs of a howl bring it back.
     const bool grows = lifting ? prominenceDb >= th.triggerDb && levelDb >= a.heldLevelDb + kAboveHeldDb
-                                     && Grows(a.levelDb, a.frames, a.frames, th) && !IsPartial(f, slot.frequency, levelDb)
+                                     && !IsPartial(f, slot.frequency, levelDb)
                                : levelDb >= a.howlLevelDb - kRegrowDb
                                      && GrowsThroughNotch(a.levelDb, a.frames, a.frames, th);
     if (grows)

@@ -69,6 +69,15 @@ struct AdaptiveNotch
     std::int32_t quiet = 0;    // kept: frames since its tone last needed it
     std::int32_t holdFrames = 0; // kept: quiet frames before it starts to lift
     float heldLevelDb = 0.0f;    // kept: the tone's usual level while held
+    // kept: a renewed need on proof. Deepened or restored, the notch must make its tone fall again,
+    // or the renewal is undone (a note that came back, not the howl).
+    std::int32_t proving = -1;   // frames since the renewal, -1 when none is on proof
+    std::int32_t proveCollapsed = -1;
+    float proveLevelDb = 0.0f;   // the tone's level at the renewal
+    float proveContextDb = 0.0f; // its neighbourhood then
+    float proveBroadDb = 0.0f;   // the rest of the band then
+    float proveDepthDb = 0.0f;   // the cut before the renewal
+    float proveKeptDb = 0.0f;    // the full depth before the renewal
     std::array<float, kAdaptiveHistory> levelDb{}; // trial: before the notch, oldest first; kept: under it
 };
 

@@ -227,10 +227,12 @@ TEST_F(AdaptiveLoop, NotchLiftedWhileItsHowlIsLatentComesBackBeforeTheHowlIsAudi
     ASSERT_NE(slot, nullptr);
     ASSERT_EQ(StateOf(slot).phase, AdaptivePhase::Kept);
     const float kept = StateOf(slot).keptDepthDb;
-    // Held, then lifted slowly: the loop's excess of 3 dB returns once the cut is shallower than
-    // that, and the howl must be met while it is still quiet.
+    // Held, then lifted slowly: the loop comes nearer unity as the cut lifts, its tone rises out of
+    // the level it had while held (here after 2 to 3 dB of lift), and the notch must be back while
+    // the howl is still quiet.
     bool lifted = false, cameBack = false;
     double loudestDb = -300.0;
+    float maxLift = 0.0f;
     std::vector<float> window;
     Run(40.0, [&](const std::vector<float>& mic) {
         window.insert(window.end(), mic.begin(), mic.end());
@@ -242,16 +244,102 @@ TEST_F(AdaptiveLoop, NotchLiftedWhileItsHowlIsLatentComesBackBeforeTheHowlIsAudi
         const Notch* s = AutoSlotNear(kHowlHz);
         if (s == nullptr)
             return;
-        if (s->targetDepth > kept + 3.0f)
+        maxLift = std::max(maxLift, s->targetDepth - kept);
+        if (s->targetDepth > kept + 2.0f)
             lifted = true;
         else if (lifted && s->targetDepth <= kept)
             cameBack = true;
     });
-    EXPECT_TRUE(lifted) << "a kept notch should lift after a while";
+    EXPECT_TRUE(lifted) << "a kept notch should lift after a while; it lifted " << maxLift << " dB";
     EXPECT_TRUE(cameBack) << "the returning howl did not bring its notch back";
     // Quiet: well under the level a howl reaches (the loudspeaker clips at 0.5, -6 dBFS).
     EXPECT_LT(loudestDb, -40.0);
 }
+
+// After a howl is kept, its tone grows through the notch again: the loop gained 12 dB (the cut is no
+// longer enough, and the deeper one must stand), or the loop is gone and a note is played there
+// (the deeper cut does nothing to it and must be undone).
+struct RenewalCase
+{
+    const char* name;
+    bool loopGains;
+};
+
+class AdaptiveRenewal : public AdaptiveLoop, public ::testing::WithParamInterface<RenewalCase>
+{
+protected:
+    // The detector's level of a tone at kHowlHz less its level in dBFS, read off a bank of its own
+    // that follows a steady -40 dBFS tone without placing anything.
+    static float DetectorScaleDb()
+    {
+        NotchBank probe;
+        ConfigureBank(probe, kRate);
+        probe.autoCatch = AutoCatchMode::Adaptive;
+        probe.hold = true;
+        std::vector<float> x(kBlock);
+        for (std::int64_t i = 0; i < static_cast<std::int64_t>(0.3 * kRate); i += kBlock)
+        {
+            for (int j = 0; j < kBlock; ++j)
+                x[static_cast<std::size_t>(j)] =
+                    static_cast<float>(0.01 * std::sin(2.0 * M_PI * kHowlHz * static_cast<double>(i + j) / kRate));
+            ProcessBankBlock(probe, x.data(), kBlock);
+        }
+        for (const AdaptiveTrack& t : probe.adaptive.tracks)
+            if (t.active && std::fabs(t.frequency - kHowlHz) < probe.binWidthHz)
+                return t.levelDb[static_cast<std::size_t>((t.frames - 1) & (kAdaptiveHistory - 1))] + 40.0f;
+        ADD_FAILURE() << "the probe followed no tone at " << kHowlHz << " Hz";
+        return 0.0f;
+    }
+};
+
+TEST_P(AdaptiveRenewal, StandsForAHowlAndIsUndoneForANote)
+{
+    CloseLoop(+3.0);
+    Run(2.0);
+    const Notch* slot = AutoSlotNear(kHowlHz);
+    ASSERT_NE(slot, nullptr);
+    ASSERT_EQ(StateOf(slot).phase, AdaptivePhase::Kept);
+    const float kept = StateOf(slot).keptDepthDb;
+    const std::int64_t start = clock;
+    if (GetParam().loopGains)
+        CloseLoop(+15.0);
+    else
+    {
+        // The note rises as fast as a howl to just under the level the howl had when its notch went
+        // in (any further and it would look like a howl the cut cannot hold), then holds.
+        CloseLoop(-100.0);
+        const double plateauDb = StateOf(slot).howlLevelDb - DetectorScaleDb() - 1.5;
+        source = [this, start, plateauDb](std::int64_t i) {
+            const double t = static_cast<double>(i - start) / kRate;
+            const double db = std::min(-100.0 + 80.0 * t, plateauDb);
+            return noise.Next(1e-3f) + std::pow(10.0, db / 20.0) * std::sin(2.0 * M_PI * kHowlHz * t);
+        };
+    }
+    float deepest = 0.0f;
+    std::vector<float> last;
+    Run(4.0, [&](const std::vector<float>& mic) {
+        deepest = std::min(deepest, slot->targetDepth);
+        last.insert(last.end(), mic.begin(), mic.end());
+        if (last.size() > static_cast<std::size_t>(0.5 * kRate))
+            last.erase(last.begin(), last.begin() + kBlock);
+    });
+    ASSERT_LT(deepest, kept - 1.0f) << "the tone growing through the notch should renew its need";
+    ASSERT_TRUE(slot->active);
+    if (GetParam().loopGains)
+    {
+        EXPECT_LT(StateOf(slot).keptDepthDb, kept - 1.0f) << "the deeper cut the howl needs was undone";
+        EXPECT_LT(ToneDb(last, kHowlHz), -30.0);
+    }
+    else
+    {
+        EXPECT_EQ(StateOf(slot).keptDepthDb, kept) << "a note deepened the notch for good";
+        EXPECT_GE(slot->targetDepth, kept);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(HowlOrNote, AdaptiveRenewal,
+                         ::testing::Values(RenewalCase{"LoopGains", true}, RenewalCase{"NotePlayed", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AdaptiveLoop, NeverAllocatesWhileCatchingTryingAndLifting)
 {
