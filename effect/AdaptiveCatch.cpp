@@ -66,6 +66,10 @@ constexpr float kPartialProminenceDb = 6.0f;
 constexpr int kMaxHarmonic = 16;
 constexpr float kMinPartialSpacingBins = 4.0f;
 constexpr float kPartialToleranceBins = 0.4f;
+// A partial 6 dB louder than the tone is a lower partial of the note the tone belongs to; in a
+// chord or an ensemble its peak merges with its neighbours' and wanders by up to a bin.
+constexpr float kLoudPartialDb = 6.0f;
+constexpr float kLoudPartialToleranceBins = 1.0f;
 
 // The trial, timed from the moment the cut is in. The tone has collapsed once it fell kCollapseDb
 // below the course it was on before the notch, further than its neighbourhood and the rest of the
@@ -377,8 +381,9 @@ bool IsPartial(const Frame& f, float hz, float levelDb)
             if (f.mag[j] > f.mag[peak])
                 peak = j;
         const float m = f.mag[peak];
+        const float tolerance = ToDb(m) >= levelDb + kLoudPartialDb ? kLoudPartialToleranceBins : kPartialToleranceBins;
         if (ToDb(m) < levelDb - kPartialRangeDb || m < f.mag[peak - 1] || m < f.mag[peak + 1]
-            || std::fabs(RefinedHz(f, peak) - at) > kPartialToleranceBins * f.binHz)
+            || std::fabs(RefinedHz(f, peak) - at) > tolerance * f.binHz)
             return false;
         return (m > kPartialOverSides * f.mag[peak - 2] && m > kPartialOverSides * f.mag[peak + 2])
                || ToDb(m) - SurroundDb(f, at) >= kPartialProminenceDb;

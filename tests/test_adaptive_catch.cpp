@@ -186,6 +186,24 @@ TEST_F(AdaptiveLoop, ToneThatDoesNotCollapseIsLiftedAndRememberedAsASource)
     EXPECT_TRUE(remembered);
 }
 
+TEST_F(AdaptiveLoop, UpperPartialOfALouderNoteIsNotTried)
+{
+    // Open loop: an ensemble's note, its fundamental's peak 0.7 bins off a third of the partial that
+    // rises like a howl above it, 10 dB louder than the partial ever gets.
+    CloseLoop(-100.0);
+    const double partialHz = 2175.0;
+    const double fundamentalHz = partialHz / 3.0 + 0.7 * bank.binWidthHz;
+    source = [this, partialHz, fundamentalHz](std::int64_t i) {
+        const double t = static_cast<double>(i) / kRate;
+        const double db = std::min(-60.0 + 80.0 * t, -20.0);
+        return noise.Next(1e-3f) + std::pow(10.0, -10.0 / 20.0) * std::sin(2.0 * M_PI * fundamentalHz * t)
+               + std::pow(10.0, db / 20.0) * std::sin(2.0 * M_PI * partialHz * t);
+    };
+    bool tried = false;
+    Run(3.0, [&](const std::vector<float>&) { tried = tried || AutoSlotNear(partialHz) != nullptr; });
+    EXPECT_FALSE(tried);
+}
+
 // A notch 2.5 bins below the howl, the user's or one of the mode's own: the classic detector
 // would only keep it alive.
 class AdaptiveBeside : public AdaptiveLoop, public ::testing::WithParamInterface<bool>
