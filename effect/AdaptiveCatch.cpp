@@ -617,7 +617,11 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
         return;
     const int since = a.frames - a.settled;
     const float expected = a.refLevelDb + a.refSlopeDb * static_cast<float>(a.frames);
-    const float around = std::max({0.0f, a.refContextDb - ContextDb(f, slot.frequency), a.refBroadDb - RestDb(f, slot.frequency)});
+    const float contextDb = ContextDb(f, slot.frequency);
+    const float restDb = RestDb(f, slot.frequency);
+    const float around = std::max({0.0f, a.refContextDb - contextDb, a.refBroadDb - restDb});
+    // A swell counts only beyond what its surroundings rose by: a syllable or a chord lifts them all.
+    const float aroundRose = std::max({0.0f, contextDb - a.refContextDb, restDb - a.refBroadDb});
     const bool moved = SideDb(f, slot.frequency) - a.refSideDb > kGlideDb;
     const float collapse = moved ? 0.0f : expected - levelDb - around;
     // A tone can fall no further than back into its surroundings.
@@ -631,7 +635,7 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
     const double patience = a.evidence == HowlEvidence::Stood ? kStoodPatience : 1.0;
     if (a.collapsed >= 0 && since - a.collapsed >= Frames(f, kConfirmSeconds))
         Keep(bank, f, index, levelDb);
-    else if ((since >= Frames(f, kSwellSeconds) && collapse <= -kSwellDb)
+    else if ((since >= Frames(f, kSwellSeconds) && collapse + aroundRose <= -kSwellDb)
              || (since >= Frames(f, patience * kOnsetSeconds) && a.collapsed < 0 && collapse < kOnsetDb)
              || since >= Frames(f, patience * kTrialSeconds))
         Reject(bank, f, index, levelDb);
