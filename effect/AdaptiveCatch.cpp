@@ -88,6 +88,11 @@ constexpr double kSwellSeconds = 0.085;
 constexpr float kSwellDb = 3.0f;
 constexpr double kTrialSeconds = 0.512;
 constexpr double kStoodPatience = 2.0;
+// A tone that has not begun to fall at all by then is a held note, unless this room's howls have
+// been seen to take longer than kSlowRoomSeconds to start falling.
+constexpr double kUnmovedPatience = 1.5;
+constexpr double kSlowRoomSeconds = 0.1;
+constexpr float kUnmovedDb = 0.5f;
 // Energy that appears beside the notch as the tone falls: the voice glided, the loop did nothing.
 constexpr float kGlideDb = 3.0f;
 constexpr int kSideBins = 4;
@@ -634,9 +639,14 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
     // late and slow (the reflections keep feeding it), so it gets longer to show.
     const double patience = a.evidence == HowlEvidence::Stood ? kStoodPatience : 1.0;
     if (a.collapsed >= 0 && since - a.collapsed >= Frames(f, kConfirmSeconds))
+    {
+        bank.adaptive.slowestCollapse = std::max(bank.adaptive.slowestCollapse, a.collapsed);
         Keep(bank, f, index, levelDb);
+    }
     else if ((since >= Frames(f, kSwellSeconds) && collapse + aroundRose <= -kSwellDb)
              || (since >= Frames(f, patience * kOnsetSeconds) && a.collapsed < 0 && collapse < kOnsetDb)
+             || (since >= Frames(f, kUnmovedPatience * kOnsetSeconds) && a.collapsed < 0 && collapse < kUnmovedDb
+                 && bank.adaptive.slowestCollapse <= Frames(f, kSlowRoomSeconds))
              || since >= Frames(f, patience * kTrialSeconds))
         Reject(bank, f, index, levelDb);
 }

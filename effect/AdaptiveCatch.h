@@ -95,6 +95,9 @@ struct AdaptiveCatchState
     std::array<AdaptiveNotch, kAdaptiveSlots> notches{};
     std::array<AdaptiveSource, kAdaptiveSources> sources{};
     bool engaged = false; // the last frame ran in this mode
+    // Frames after its cut was in that the slowest kept howl took to start falling: a reverberant
+    // room's howls are slow to fall, and its trials get the longer patience.
+    std::int32_t slowestCollapse = 0;
 };
 
 // Audio thread: one analysis frame in Adaptive mode, on the magnitudes the detector computed.

@@ -186,6 +186,42 @@ TEST_F(AdaptiveLoop, ToneThatDoesNotCollapseIsLiftedAndRememberedAsASource)
     EXPECT_TRUE(remembered);
 }
 
+// A held note that stood out long enough to be tried, in a room whose howls fell quickly (or, with
+// slowRoom, in one where a kept howl took 200 ms to start falling): it should be lifted as soon as
+// its tone has not moved for 300 ms, unless the room has shown that its howls start late.
+class AdaptiveHeldNote : public AdaptiveLoop, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(AdaptiveHeldNote, IsLiftedEarlyUnlessTheRoomsHowlsFallLate)
+{
+    const bool slowRoom = GetParam();
+    if (slowRoom)
+        bank.adaptive.slowestCollapse = static_cast<std::int32_t>(0.2 * kRate / bank.hopSize);
+    CloseLoop(-100.0);
+    source = [this](std::int64_t i) {
+        const double t = static_cast<double>(i) / kRate;
+        return noise.Next(1e-3f) + (t > 0.2 ? 0.05 : 0.0) * std::sin(2.0 * M_PI * 1234.5 * t);
+    };
+    double placedAt = -1.0, liftedAt = -1.0;
+    Run(2.0, [&](const std::vector<float>&) {
+        const double now = static_cast<double>(clock) / kRate;
+        const Notch* slot = AutoSlotNear(1234.5);
+        if (slot != nullptr && slot->targetDepth < 0.0f && placedAt < 0.0)
+            placedAt = now;
+        if (placedAt >= 0.0 && liftedAt < 0.0 && (slot == nullptr || slot->targetDepth == 0.0f))
+            liftedAt = now;
+    });
+    ASSERT_GE(placedAt, 0.0) << "a tone standing far out this long should be tried";
+    ASSERT_GE(liftedAt, 0.0) << "the note kept its notch";
+    if (slowRoom)
+        EXPECT_GT(liftedAt - placedAt, 0.4);
+    else
+        EXPECT_LT(liftedAt - placedAt, 0.35);
+}
+
+INSTANTIATE_TEST_SUITE_P(QuickOrSlowRoom, AdaptiveHeldNote, ::testing::Bool());
+
 TEST_F(AdaptiveLoop, UpperPartialOfALouderNoteIsNotTried)
 {
     // Open loop: an ensemble's note, its fundamental's peak 0.7 bins off a third of the partial that
