@@ -11,6 +11,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace ringstill;
@@ -109,6 +110,22 @@ protected:
         return bank.adaptive.notches[static_cast<std::size_t>(slot - bank.slots.data())];
     }
 
+    // Runs seconds of loop and returns when an automatic notch at hz went in and when it came out
+    // again, -1 for what did not happen.
+    std::pair<double, double> RunUntilLifted(double seconds, double hz)
+    {
+        double placedAt = -1.0, liftedAt = -1.0;
+        Run(seconds, [&](const std::vector<float>&) {
+            const double now = static_cast<double>(clock) / kRate;
+            const Notch* slot = AutoSlotNear(hz);
+            if (slot != nullptr && slot->targetDepth < 0.0f && placedAt < 0.0)
+                placedAt = now;
+            if (placedAt >= 0.0 && liftedAt < 0.0 && (slot == nullptr || slot->targetDepth == 0.0f))
+                liftedAt = now;
+        });
+        return {placedAt, liftedAt};
+    }
+
     NotchBank bank;
     std::function<double(std::int64_t)> source = [this](std::int64_t) { return noise.Next(1e-3f); };
     Noise noise;
@@ -168,15 +185,7 @@ TEST_F(AdaptiveLoop, ToneThatDoesNotCollapseIsLiftedAndRememberedAsASource)
         const double db = std::min(-60.0 + 80.0 * t, -20.0);
         return noise.Next(1e-3f) + std::pow(10.0, db / 20.0) * std::sin(2.0 * M_PI * 1234.5 * t);
     };
-    double placedAt = -1.0, liftedAt = -1.0;
-    Run(3.0, [&](const std::vector<float>&) {
-        const double now = static_cast<double>(clock) / kRate;
-        const Notch* slot = AutoSlotNear(1234.5);
-        if (slot != nullptr && slot->targetDepth < 0.0f && placedAt < 0.0)
-            placedAt = now;
-        if (placedAt >= 0.0 && liftedAt < 0.0 && (slot == nullptr || slot->targetDepth == 0.0f))
-            liftedAt = now;
-    });
+    const auto [placedAt, liftedAt] = RunUntilLifted(3.0, 1234.5);
     ASSERT_GE(placedAt, 0.0) << "a tone growing like a howl should be tried";
     ASSERT_GE(liftedAt, 0.0) << "the note kept its notch";
     EXPECT_LT(liftedAt - placedAt, 1.1);
@@ -203,15 +212,7 @@ TEST_P(AdaptiveHeldNote, IsLiftedEarlyUnlessTheRoomsHowlsFallLate)
         const double t = static_cast<double>(i) / kRate;
         return noise.Next(1e-3f) + (t > 0.2 ? 0.05 : 0.0) * std::sin(2.0 * M_PI * 1234.5 * t);
     };
-    double placedAt = -1.0, liftedAt = -1.0;
-    Run(2.0, [&](const std::vector<float>&) {
-        const double now = static_cast<double>(clock) / kRate;
-        const Notch* slot = AutoSlotNear(1234.5);
-        if (slot != nullptr && slot->targetDepth < 0.0f && placedAt < 0.0)
-            placedAt = now;
-        if (placedAt >= 0.0 && liftedAt < 0.0 && (slot == nullptr || slot->targetDepth == 0.0f))
-            liftedAt = now;
-    });
+    const auto [placedAt, liftedAt] = RunUntilLifted(2.0, 1234.5);
     ASSERT_GE(placedAt, 0.0) << "a tone standing far out this long should be tried";
     ASSERT_GE(liftedAt, 0.0) << "the note kept its notch";
     if (slowRoom)
