@@ -225,6 +225,13 @@ float RestDb(const Frame& f, float hz)
     return count > 0 ? (f.bandLevels.sumDb - near.sumDb) / static_cast<float>(count) : 0.0f;
 }
 
+// How far a tone's neighbourhood or the rest of the band fell since they read refContextDb and
+// refBroadDb (0 when neither did): a tone that falls with them has not collapsed on its own.
+float SurroundingsFellDb(const Frame& f, float hz, float refContextDb, float refBroadDb)
+{
+    return std::max({0.0f, refContextDb - ContextDb(f, hz), refBroadDb - RestDb(f, hz)});
+}
+
 // The loudest bin 2 to kSideBins away from the tone's bin, in dB.
 float SideDb(const Frame& f, float hz)
 {
@@ -651,9 +658,6 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
         Reject(bank, f, index, levelDb);
 }
 
-// A kept notch: it holds while its tone stays down, lifts slowly once it has not been needed for a
-// while, and comes back (or goes deeper) the moment its tone grows like a howl again. While it lifts
-// the tone is watched more closely: that is when a held howl returns.
 // A renewed need on proof: it stands when the tone falls under the deeper cut as a howl does, or
 // still grows (not deep enough yet), and is undone when it holds its level like a note (the cut and
 // the hold it had, lifting from there). Returns true while the proof goes on.
@@ -662,8 +666,7 @@ bool ProveNeed(NotchBank& bank, const Frame& f, int index, float levelDb)
     Notch& slot = bank.slots[static_cast<std::size_t>(index)];
     AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
     a.proving += 1;
-    const float around = std::max({0.0f, a.proveContextDb - ContextDb(f, slot.frequency),
-                                   a.proveBroadDb - RestDb(f, slot.frequency)});
+    const float around = SurroundingsFellDb(f, slot.frequency, a.proveContextDb, a.proveBroadDb);
     const float collapse = a.proveLevelDb - levelDb - around;
     if (collapse < 0.5f * kMinCollapseDb)
         a.proveCollapsed = -1;
@@ -687,6 +690,9 @@ bool ProveNeed(NotchBank& bank, const Frame& f, int index, float levelDb)
     return false;
 }
 
+// A kept notch: it holds while its tone stays down, lifts slowly once it has not been needed for a
+// while, and comes back (or goes deeper) the moment its tone grows like a howl again. While it lifts
+// the tone is watched more closely: that is when a held howl returns.
 void TendKept(NotchBank& bank, const Frame& f, int index, float levelDb, float prominenceDb, const Thresholds& th)
 {
     Notch& slot = bank.slots[static_cast<std::size_t>(index)];
