@@ -23,7 +23,10 @@ constexpr int kNotchGoneFrames = 8;    // measured without its dip this many fra
 // Seen in fewer frames than this (a quarter second): a flicker of the estimate at a note's onset next
 // to a real notch, not a notch of its own.
 constexpr int kNotchSeenFrames = 6;
+// One notch's reach: six bins, or 4 % of its frequency where that is wider (a constant-Q notch
+// widens with frequency: Q 25 is 200 Hz wide at 5 kHz, and the estimate has several minima in it).
 constexpr double kNotchMatchBins = 6.0;
+constexpr double kNotchMatchShare = 0.04;
 
 std::vector<double> Hann(int n)
 {
@@ -34,6 +37,11 @@ std::vector<double> Hann(int n)
 }
 
 int FrameSizeFor(double rate, int at48k) { return rate >= 32000.0 ? at48k : at48k / 2; }
+
+double NotchReachHz(const NotchFrame& frame, double hz)
+{
+    return std::max(kNotchMatchBins * frame.binHz, kNotchMatchShare * hz);
+}
 
 // |FFT(window * x[from...])|^2 into power (N/2 + 1 bins).
 template <typename Sample>
@@ -341,15 +349,15 @@ std::vector<NotchFrame> MeasureNotches(const LoopTrace& trace, double rate)
 
 std::vector<NotchCell> FrameDips(const NotchFrame& frame)
 {
-    // Bins at kNotchCountDb or deeper that are the deepest within kNotchMatchBins either side (two
+    // Bins at kNotchCountDb or deeper that are the deepest within a notch's reach either side (two
     // notches' skirts can run into each other).
     std::vector<NotchCell> dips;
-    const double reach = kNotchMatchBins * frame.binHz;
     for (std::size_t i = 0; i < frame.cells.size(); ++i)
     {
         const NotchCell& c = frame.cells[i];
         if (c.depthDb > kNotchCountDb)
             continue;
+        const double reach = NotchReachHz(frame, c.frequencyHz);
         bool deepest = true;
         for (std::size_t j = i; j-- > 0 && c.frequencyHz - frame.cells[j].frequencyHz < reach && deepest;)
             deepest = frame.cells[j].depthDb > c.depthDb;
@@ -384,9 +392,10 @@ NotchSummary SummariseNotches(const std::vector<NotchFrame>& frames, double seco
         for (const NotchCell& dip : dips)
         {
             const double hz = dip.frequencyHz;
+            const double reach = NotchReachHz(frame, hz);
             bool found = false;
             for (std::size_t e = 0; e < open.size() && !found; ++e)
-                if (!matched[e] && std::abs(hz - open[e].hz) < kNotchMatchBins * frame.binHz)
+                if (!matched[e] && std::abs(hz - open[e].hz) < reach)
                 {
                     open[e].hz = hz; // follows the dip's centre as the estimate settles
                     open[e].last = frame.timeSeconds;
@@ -397,7 +406,7 @@ NotchSummary SummariseNotches(const std::vector<NotchFrame>& frames, double seco
                 }
             // A second minimum within one notch's reach belongs to that notch.
             for (std::size_t e = 0; e < open.size() && !found; ++e)
-                found = std::abs(hz - open[e].hz) < kNotchMatchBins * frame.binHz;
+                found = std::abs(hz - open[e].hz) < reach;
             if (!found)
             {
                 open.push_back({hz, frame.timeSeconds, frame.timeSeconds, 0, 1});
