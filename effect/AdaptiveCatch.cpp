@@ -225,11 +225,21 @@ float RestDb(const Frame& f, float hz)
     return count > 0 ? (f.bandLevels.sumDb - near.sumDb) / static_cast<float>(count) : 0.0f;
 }
 
-// How far a tone's neighbourhood or the rest of the band fell since they read refContextDb and
-// refBroadDb (0 when neither did): a tone that falls with them has not collapsed on its own.
-float SurroundingsFellDb(const Frame& f, float hz, float refContextDb, float refBroadDb)
+// How far a tone's neighbourhood or the rest of the band fell, and rose, since they read
+// refContextDb and refBroadDb (each 0 when neither did): a tone that falls with them has not
+// collapsed on its own, and one that swells with them has not swelled on its own.
+struct SurroundingsMove
 {
-    return std::max({0.0f, refContextDb - ContextDb(f, hz), refBroadDb - RestDb(f, hz)});
+    float fellDb;
+    float roseDb;
+};
+
+SurroundingsMove SurroundingsMoved(const Frame& f, float hz, float refContextDb, float refBroadDb)
+{
+    const float contextDb = ContextDb(f, hz);
+    const float restDb = RestDb(f, hz);
+    return {std::max({0.0f, refContextDb - contextDb, refBroadDb - restDb}),
+            std::max({0.0f, contextDb - refContextDb, restDb - refBroadDb})};
 }
 
 // The loudest bin 2 to kSideBins away from the tone's bin, in dB.
@@ -629,13 +639,10 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
         return;
     const int since = a.frames - a.settled;
     const float expected = a.refLevelDb + a.refSlopeDb * static_cast<float>(a.frames);
-    const float contextDb = ContextDb(f, slot.frequency);
-    const float restDb = RestDb(f, slot.frequency);
-    const float around = std::max({0.0f, a.refContextDb - contextDb, a.refBroadDb - restDb});
     // A swell counts only beyond what its surroundings rose by: a syllable or a chord lifts them all.
-    const float aroundRose = std::max({0.0f, contextDb - a.refContextDb, restDb - a.refBroadDb});
+    const SurroundingsMove around = SurroundingsMoved(f, slot.frequency, a.refContextDb, a.refBroadDb);
     const bool moved = SideDb(f, slot.frequency) - a.refSideDb > kGlideDb;
-    const float collapse = moved ? 0.0f : expected - levelDb - around;
+    const float collapse = moved ? 0.0f : expected - levelDb - around.fellDb;
     // A tone can fall no further than back into its surroundings.
     const float needed = std::clamp(a.refProminenceDb - kCollapseMarginDb, kMinCollapseDb, kCollapseDb);
     if (collapse < 0.5f * needed)
@@ -650,7 +657,7 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
         bank.adaptive.slowestCollapse = std::max(bank.adaptive.slowestCollapse, a.collapsed);
         Keep(bank, f, index, levelDb);
     }
-    else if ((since >= Frames(f, kSwellSeconds) && collapse + aroundRose <= -kSwellDb)
+    else if ((since >= Frames(f, kSwellSeconds) && collapse + around.roseDb <= -kSwellDb)
              || (since >= Frames(f, patience * kOnsetSeconds) && a.collapsed < 0 && collapse < kOnsetDb)
              || (since >= Frames(f, kUnmovedPatience * kOnsetSeconds) && a.collapsed < 0 && collapse < kUnmovedDb
                  && bank.adaptive.slowestCollapse <= Frames(f, kSlowRoomSeconds))
@@ -666,8 +673,8 @@ bool ProveNeed(NotchBank& bank, const Frame& f, int index, float levelDb)
     Notch& slot = bank.slots[static_cast<std::size_t>(index)];
     AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
     a.proving += 1;
-    const float around = SurroundingsFellDb(f, slot.frequency, a.proveContextDb, a.proveBroadDb);
-    const float collapse = a.proveLevelDb - levelDb - around;
+    const float fell = SurroundingsMoved(f, slot.frequency, a.proveContextDb, a.proveBroadDb).fellDb;
+    const float collapse = a.proveLevelDb - levelDb - fell;
     if (collapse < 0.5f * kMinCollapseDb)
         a.proveCollapsed = -1;
     else if (a.proveCollapsed < 0 && collapse >= kMinCollapseDb)
