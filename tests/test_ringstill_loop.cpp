@@ -189,6 +189,10 @@ TEST_P(LoopPassThrough, IsStableHalfADecibelBelowMsgAndHowlsHalfADecibelAbove)
     ASSERT_TRUE(StableAt(room, Noise6s().dry, Noise6s().plan, kSeconds, 64, 0.5, passThrough, above, error)) << error;
     EXPECT_TRUE(below.stable) << "prominence " << below.maxProminenceDb << " dB";
     EXPECT_FALSE(above.stable) << "prominence " << above.maxProminenceDb << " dB";
+    // Where and when it broke: at the frequency the loop first reaches unity, within the run.
+    EXPECT_NEAR(above.howlHz, room.msg.frequencyHz, 3.0 * kRate / 4096.0);
+    EXPECT_GT(above.howlSeconds, 0.0);
+    EXPECT_LE(above.howlSeconds, kSeconds);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rooms, LoopPassThrough, ::testing::Values(0.25, 0.8));
@@ -249,6 +253,7 @@ TEST(LoopRingOut, JudgesOnlyWhatFollowsIt)
     ASSERT_TRUE(StableAt(room, Noise6s().dry, Noise6s().plan, 3.0, 64, 3.0, late, cold, error)) << error;
     ASSERT_TRUE(StableAt(room, Noise6s().dry, Noise6s().plan, 3.0, 64, 3.0, late, rung, error, 2.0)) << error;
     EXPECT_FALSE(cold.stable) << "prominence " << cold.maxProminenceDb << " dB";
+    EXPECT_LT(cold.howlSeconds, 1.0) << "it howls only in its first second";
     EXPECT_TRUE(rung.stable) << "prominence " << rung.maxProminenceDb << " dB";
 }
 

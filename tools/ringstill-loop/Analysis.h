@@ -50,6 +50,8 @@ public:
     const std::vector<HowlFrame>& Frames() const { return frames; }
     // A howl: kHowlDb or more for three frames in a row.
     bool Howled() const { return firstHowl >= 0; }
+    // The frame that completed the first howl; only when Howled().
+    const HowlFrame& FirstHowl() const { return frames[std::size_t(firstHowl)]; }
     double MaxProminenceDb() const { return maxProminence; }
 
 private:

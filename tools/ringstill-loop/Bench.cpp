@@ -138,6 +138,11 @@ bool StableAt(const BenchCase& c, const std::vector<double>& dry, const BandPlan
     step.overMsgDb = overMsgDb;
     step.stable = !meter.Howled();
     step.maxProminenceDb = meter.MaxProminenceDb();
+    if (!step.stable)
+    {
+        step.howlSeconds = meter.FirstHowl().timeSeconds;
+        step.howlHz = meter.FirstHowl().frequencyHz;
+    }
     return true;
 }
 

@@ -47,6 +47,8 @@ struct StabilityStep
     double overMsgDb = 0.0;
     bool stable = false;
     double maxProminenceDb = 0.0;
+    double howlSeconds = 0.0; // unstable: when the first howl was judged, and where
+    double howlHz = 0.0;
 };
 
 struct StableLimit

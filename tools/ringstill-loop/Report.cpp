@@ -60,7 +60,10 @@ void JsonLimit(std::ostringstream& j, const char* name, const StableLimit& l)
     for (std::size_t i = 0; i < l.steps.size(); ++i)
         j << (i ? ", " : "") << "{\"over_msg_db\": " << Number(l.steps[i].overMsgDb)
           << ", \"stable\": " << (l.steps[i].stable ? "true" : "false")
-          << ", \"max_prominence_db\": " << Number(l.steps[i].maxProminenceDb) << "}";
+          << ", \"max_prominence_db\": " << Number(l.steps[i].maxProminenceDb)
+          << (l.steps[i].stable ? "" : ", \"howl_s\": " + Number(l.steps[i].howlSeconds)
+                                           + ", \"howl_hz\": " + Number(l.steps[i].howlHz))
+          << "}";
     j << "]}";
 }
 
