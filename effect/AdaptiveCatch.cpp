@@ -93,9 +93,14 @@ constexpr double kStoodPatience = 2.0;
 constexpr double kUnmovedPatience = 1.5;
 constexpr double kSlowRoomSeconds = 0.1;
 constexpr float kUnmovedDb = 0.5f;
-// Energy that appears beside the notch as the tone falls: the voice glided, the loop did nothing.
+// Energy that appears beside the notch as the tone falls: the voice glided, the loop did nothing;
+// or, before a growing tone has fallen, the notch bent the loop's phase beside it and moved the
+// howl onto its skirt. Then the notch widens once, by this factor of its Q, and the band it now
+// covers is judged.
 constexpr float kGlideDb = 3.0f;
 constexpr int kSideBins = 4;
+constexpr float kWidenFactor = 3.0f;
+constexpr float kWidestQ = 2.0f;
 // The cut counts as in once the depth has come this close to its target.
 constexpr float kSettledShare = 0.7f;
 constexpr int kMaxSettleFrames = 20;
@@ -629,7 +634,7 @@ void Place(NotchBank& bank, const Frame& f, const AdaptiveTrack& t, HowlEvidence
 // and it stays down. A note does not; a voice that glides away from the notch shows up beside it.
 void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
 {
-    const Notch& slot = bank.slots[static_cast<std::size_t>(index)];
+    Notch& slot = bank.slots[static_cast<std::size_t>(index)];
     AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
     a.frames += 1;
     if (a.settled < 0
@@ -641,10 +646,21 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
     const float expected = a.refLevelDb + a.refSlopeDb * static_cast<float>(a.frames);
     // A swell counts only beyond what its surroundings rose by: a syllable or a chord lifts them all.
     const SurroundingsMove around = SurroundingsMoved(f, slot.frequency, a.refContextDb, a.refBroadDb);
-    const bool moved = SideDb(f, slot.frequency) - a.refSideDb > kGlideDb;
-    const float collapse = moved ? 0.0f : expected - levelDb - around.fellDb;
     // A tone can fall no further than back into its surroundings.
     const float needed = std::clamp(a.refProminenceDb - kCollapseMarginDb, kMinCollapseDb, kCollapseDb);
+    const float sideDb = SideDb(f, slot.frequency);
+    const bool moved = !a.widened && sideDb - a.refSideDb > kGlideDb;
+    // A note that stood is not widened for: notes stand, and fading ones would pass the wider trial.
+    if (moved && a.evidence != HowlEvidence::Stood
+        && expected - std::max(levelDb, sideDb) - around.fellDb < 0.5f * needed)
+    {
+        a.widened = true;
+        slot.q = std::max(kWidestQ, slot.q / kWidenFactor);
+        a.collapsed = -1;
+        return;
+    }
+    const float toneDb = a.widened ? std::max(levelDb, sideDb) : levelDb;
+    const float collapse = moved ? 0.0f : expected - toneDb - around.fellDb;
     if (collapse < 0.5f * needed)
         a.collapsed = -1;
     else if (a.collapsed < 0 && collapse >= needed)

@@ -63,6 +63,7 @@ struct AdaptiveNotch
     float refBroadDb = 0.0f;   // trial: the rest of the band when placed
     float refSideDb = 0.0f;    // trial: the bins just beside it when placed
     std::int32_t collapsed = -1; // trial: frame since which it has stayed down, -1 while not
+    bool widened = false;        // trial: its howl moved onto the skirt and the notch widened
     float howlLevelDb = 0.0f;  // the loudest its tone was when the notch went in
     std::int32_t needs = 0;    // times the loop proved it needed again
     float keptDepthDb = 0.0f;  // kept: the cut it holds at full depth
