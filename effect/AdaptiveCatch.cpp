@@ -101,6 +101,9 @@ constexpr float kGlideDb = 3.0f;
 constexpr int kSideBins = 4;
 constexpr float kWidenFactor = 3.0f;
 constexpr float kWidestQ = 2.0f;
+// A tone that stood rather than grew widens only when it stood this far above its surroundings:
+// no note of the programmes we measured stood 35 dB out, and fading notes would pass the wider trial.
+constexpr float kLoneToneDb = 35.0f;
 // The cut counts as in once the depth has come this close to its target.
 constexpr float kSettledShare = 0.7f;
 constexpr int kMaxSettleFrames = 20;
@@ -650,8 +653,7 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
     const float needed = std::clamp(a.refProminenceDb - kCollapseMarginDb, kMinCollapseDb, kCollapseDb);
     const float sideDb = SideDb(f, slot.frequency);
     const bool moved = !a.widened && sideDb - a.refSideDb > kGlideDb;
-    // A note that stood is not widened for: notes stand, and fading ones would pass the wider trial.
-    if (moved && a.evidence != HowlEvidence::Stood
+    if (moved && (a.evidence != HowlEvidence::Stood || a.refProminenceDb >= kLoneToneDb)
         && expected - std::max(levelDb, sideDb) - around.fellDb < 0.5f * needed)
     {
         a.widened = true;
