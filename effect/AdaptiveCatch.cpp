@@ -635,6 +635,8 @@ void Place(NotchBank& bank, const Frame& f, const AdaptiveTrack& t, HowlEvidence
 // The loop's answer. A howl collapses once the notch is in: after the loop's delay its tone falls
 // below the course it was on, further than its neighbourhood and the whole band fell meanwhile,
 // and it stays down. A note does not; a voice that glides away from the notch shows up beside it.
+// So does a howl the notch pushed onto its skirt: for a tone that grew, or stood out as only a howl
+// does, the notch widens instead and the wider band is judged.
 void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
 {
     Notch& slot = bank.slots[static_cast<std::size_t>(index)];
