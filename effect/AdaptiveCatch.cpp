@@ -654,17 +654,17 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
     // A tone can fall no further than back into its surroundings.
     const float needed = std::clamp(a.refProminenceDb - kCollapseMarginDb, kMinCollapseDb, kCollapseDb);
     const float sideDb = SideDb(f, slot.frequency);
+    const float wideDb = std::max(levelDb, sideDb); // the tone across a widened notch
     const bool moved = !a.widened && sideDb - a.refSideDb > kGlideDb;
     if (moved && (a.evidence != HowlEvidence::Stood || a.refProminenceDb >= kLoneToneDb)
-        && expected - std::max(levelDb, sideDb) - around.fellDb < 0.5f * needed)
+        && expected - wideDb - around.fellDb < 0.5f * needed)
     {
         a.widened = true;
         slot.q = std::max(kWidestQ, slot.q / kWidenFactor);
         a.collapsed = -1;
         return;
     }
-    const float toneDb = a.widened ? std::max(levelDb, sideDb) : levelDb;
-    const float collapse = moved ? 0.0f : expected - toneDb - around.fellDb;
+    const float collapse = moved ? 0.0f : expected - (a.widened ? wideDb : levelDb) - around.fellDb;
     if (collapse < 0.5f * needed)
         a.collapsed = -1;
     else if (a.collapsed < 0 && collapse >= needed)

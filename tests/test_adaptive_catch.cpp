@@ -59,10 +59,10 @@ protected:
     }
 
     // Loop gain at the resonance in dB over unity; -100 opens the loop.
-    void CloseLoop(double overUnityDb, double hz = kHowlHz, double delayMs = 6.0, double q = 20.0)
+    void CloseLoop(double overUnityDb, double hz = kHowlHz, double delayMs = 6.0)
     {
         gain = overUnityDb <= -100.0 ? 0.0 : std::pow(10.0, overUnityDb / 20.0);
-        resonance = Resonance(hz, q);
+        resonance = Resonance(hz, 20.0);
         // The loudspeaker's last `delay` samples: the oldest block is what returns now.
         delay = std::max<std::size_t>(kBlock, static_cast<std::size_t>(delayMs * kRate / 1000.0));
         speaker.assign(delay, 0.0f);
