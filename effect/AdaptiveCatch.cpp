@@ -70,6 +70,13 @@ constexpr float kPartialToleranceBins = 0.4f;
 // chord or an ensemble its peak merges with its neighbours' and wanders by up to a bin.
 constexpr float kLoudPartialDb = 6.0f;
 constexpr float kLoudPartialToleranceBins = 1.0f;
+// A stiff string's partials are stretched: the nth lies up to kStretch * n^2 above n times the
+// fundamental (a piano's treble: the third partial of a note near 1.5 kHz stands 3 to 4 % sharp).
+// A loud peak that far below hz / n, for n up to kMaxStretchedHarmonic, is the fundamental of the
+// note the tone belongs to, unless a manual or a kept notch holds it (then it is a howl).
+constexpr float kStretch = 0.005f;
+constexpr int kMaxStretchedHarmonic = 4;
+constexpr float kNotchedPeakBins = 2.0f;
 
 // The trial, timed from the moment the cut is in. The tone has collapsed once it fell kCollapseDb
 // below the course it was on before the notch, further than its neighbourhood and the rest of the
@@ -393,11 +400,47 @@ bool LikeSource(const AdaptiveCatchState& s, float hz, float levelDb, float binH
     return false;
 }
 
+// A manual or a kept notch cuts the tone at hz: a howl, not a note (a notch on trial proves nothing).
+bool HeldByNotch(const NotchBank& bank, float hz)
+{
+    for (int i = 0; i < kMaxNotches; ++i)
+    {
+        const Notch& slot = bank.slots[static_cast<std::size_t>(i)];
+        if (slot.active && slot.targetDepth < 0.0f
+            && std::fabs(slot.frequency - hz) < kNotchedPeakBins * bank.binWidthHz
+            && bank.adaptive.notches[static_cast<std::size_t>(i)].phase != AdaptivePhase::Trial)
+            return true;
+    }
+    return false;
+}
+
+// A loud peak at a stretched hz / n (see kStretch) that no notch holds.
+bool BelowStretched(const NotchBank& bank, const Frame& f, float hz, float levelDb)
+{
+    for (int n = 2; n <= kMaxStretchedHarmonic; ++n)
+    {
+        const float top = hz / static_cast<float>(n);
+        const float bottom = top / (1.0f + kStretch * static_cast<float>(n * n));
+        const int from = std::max(3, static_cast<int>(std::floor(bottom / f.binHz)) - 1);
+        const int to = std::min(f.half - 4, static_cast<int>(std::ceil(top / f.binHz)) + 1);
+        for (int k = from; k <= to; ++k)
+        {
+            const float m = f.mag[k];
+            if (m >= f.mag[k - 1] && m >= f.mag[k + 1] && ToDb(m) >= levelDb + kLoudPartialDb
+                && m > kPartialOverSides * f.mag[k - 2] && m > kPartialOverSides * f.mag[k + 2]
+                && !HeldByNotch(bank, static_cast<float>(k) * f.binHz))
+                return true;
+        }
+    }
+    return false;
+}
+
 // A partial of a voice or an instrument: its octave stands out near its level (it is a note's
 // fundamental), or a tone at half or a third of its frequency does (it is an upper partial), or
-// both its neighbours in some harmonic series do. A howl stands alone; clipped, it adds odd
-// harmonics above itself, which none of these tests takes for a series.
-bool IsPartial(const Frame& f, float hz, float levelDb)
+// both its neighbours in some harmonic series do, or a loud stretched fundamental lies below it.
+// A howl stands alone; clipped, it adds odd harmonics above itself, which none of these tests takes
+// for a series.
+bool IsPartial(const NotchBank& bank, const Frame& f, float hz, float levelDb)
 {
     const auto present = [&](float at) {
         const int k = static_cast<int>(std::lround(at / f.binHz));
@@ -418,7 +461,7 @@ bool IsPartial(const Frame& f, float hz, float levelDb)
         return (m > kPartialOverSides * f.mag[peak - 2] && m > kPartialOverSides * f.mag[peak + 2])
                || ToDb(m) - SurroundDb(f, at) >= kPartialProminenceDb;
     };
-    if (present(2.0f * hz) || present(0.5f * hz) || present(hz / 3.0f))
+    if (present(2.0f * hz) || present(0.5f * hz) || present(hz / 3.0f) || BelowStretched(bank, f, hz, levelDb))
         return true;
     for (int n = 2; n <= kMaxHarmonic; ++n)
     {
@@ -477,7 +520,7 @@ bool GrowsThroughNotch(const Levels& ring, int n, int count, const Thresholds& t
            || GrowsOver(ring, n, count, kSlowSpan, kSlowShare * th.growthDbPerFrame, kSlowRiseDb);
 }
 
-HowlEvidence HowlLike(const AdaptiveCatchState& s, const Frame& f, const AdaptiveTrack& t, const Thresholds& th)
+HowlEvidence HowlLike(const NotchBank& bank, const Frame& f, const AdaptiveTrack& t, const Thresholds& th)
 {
     if (t.frames < kGrowthSpan / 2 + 2 || t.prominenceDb < th.triggerDb || t.jitterHz > kMaxJitterBins * f.binHz)
         return HowlEvidence::None;
@@ -490,7 +533,8 @@ HowlEvidence HowlLike(const AdaptiveCatchState& s, const Frame& f, const Adaptiv
     const float levelDb = Ago(t.levelDb, Newest(t), 0);
     // A source remembered is a note; a tone that stands far longer than notes do is tried again.
     const bool outstays = t.standingFrames >= Frames(f, kOutstaySeconds);
-    if (IsPartial(f, t.frequency, levelDb) || (!outstays && LikeSource(s, t.frequency, levelDb, f.binHz)))
+    if (IsPartial(bank, f, t.frequency, levelDb)
+        || (!outstays && LikeSource(bank.adaptive, t.frequency, levelDb, f.binHz)))
         return HowlEvidence::None;
     return evidence;
 }
@@ -739,7 +783,7 @@ void TendKept(NotchBank& bank, const Frame& f, int index, float levelDb, float p
     // At full depth the notch holds unless the tone grows back, like a howl, to the level it howled
     // at; while it lifts, the first signs of a howl bring it back.
     const bool grows = lifting ? prominenceDb >= th.triggerDb && levelDb >= a.heldLevelDb + kAboveHeldDb
-                                     && !IsPartial(f, slot.frequency, levelDb)
+                                     && !IsPartial(bank, f, slot.frequency, levelDb)
                                : levelDb >= a.howlLevelDb - kRegrowDb
                                      && GrowsThroughNotch(a.levelDb, a.frames, a.frames, th);
     if (grows)
@@ -812,7 +856,7 @@ void DecideTracks(NotchBank& bank, const Frame& f, const Thresholds& th)
             t = AdaptiveTrack{};
             continue;
         }
-        const HowlEvidence evidence = bank.hold ? HowlEvidence::None : HowlLike(s, f, t, th);
+        const HowlEvidence evidence = bank.hold ? HowlEvidence::None : HowlLike(bank, f, t, th);
         if (evidence == HowlEvidence::None)
             continue;
         Place(bank, f, t, evidence);
