@@ -73,8 +73,10 @@ constexpr float kLoudPartialToleranceBins = 1.0f;
 // A stiff string's partials are stretched: the nth lies up to kStretch * n^2 above n times the
 // fundamental (a piano's treble: the third partial of a note near 1.5 kHz stands 3 to 4 % sharp).
 // A loud peak that far below hz / n, for n up to kMaxStretchedHarmonic, is the fundamental of the
-// note the tone belongs to, unless a manual or a kept notch holds it (then it is a howl).
+// note the tone belongs to, unless a manual or a kept notch holds it (then it is a howl). Beyond
+// kMaxStretch a wider search below a quarter only finds the loud notes a howl happens to sit over.
 constexpr float kStretch = 0.005f;
+constexpr float kMaxStretch = 0.045f;
 constexpr int kMaxStretchedHarmonic = 4;
 constexpr float kNotchedPeakBins = 2.0f;
 
@@ -420,7 +422,7 @@ bool BelowStretched(const NotchBank& bank, const Frame& f, float hz, float level
     for (int n = 2; n <= kMaxStretchedHarmonic; ++n)
     {
         const float top = hz / static_cast<float>(n);
-        const float bottom = top / (1.0f + kStretch * static_cast<float>(n * n));
+        const float bottom = top / (1.0f + std::min(kMaxStretch, kStretch * static_cast<float>(n * n)));
         const int from = std::max(3, static_cast<int>(std::floor(bottom / f.binHz)) - 1);
         const int to = std::min(f.half - 4, static_cast<int>(std::ceil(top / f.binHz)) + 1);
         for (int k = from; k <= to; ++k)
