@@ -416,6 +416,12 @@ bool HeldByNotch(const NotchBank& bank, float hz)
     return false;
 }
 
+// A partial's peak: it stands clear (amplitude) of the bins two away on both sides.
+bool StandsClear(const Frame& f, int k)
+{
+    return f.mag[k] > kPartialOverSides * f.mag[k - 2] && f.mag[k] > kPartialOverSides * f.mag[k + 2];
+}
+
 // A loud peak at a stretched hz / n (see kStretch) that no notch holds.
 bool BelowStretched(const NotchBank& bank, const Frame& f, float hz, float levelDb)
 {
@@ -428,8 +434,7 @@ bool BelowStretched(const NotchBank& bank, const Frame& f, float hz, float level
         for (int k = from; k <= to; ++k)
         {
             const float m = f.mag[k];
-            if (m >= f.mag[k - 1] && m >= f.mag[k + 1] && ToDb(m) >= levelDb + kLoudPartialDb
-                && m > kPartialOverSides * f.mag[k - 2] && m > kPartialOverSides * f.mag[k + 2]
+            if (m >= f.mag[k - 1] && m >= f.mag[k + 1] && ToDb(m) >= levelDb + kLoudPartialDb && StandsClear(f, k)
                 && !HeldByNotch(bank, static_cast<float>(k) * f.binHz))
                 return true;
         }
@@ -460,8 +465,7 @@ bool IsPartial(const NotchBank& bank, const Frame& f, float hz, float levelDb)
         if (ToDb(m) < levelDb - kPartialRangeDb || m < f.mag[peak - 1] || m < f.mag[peak + 1]
             || std::fabs(RefinedHz(f, peak) - at) > tolerance * f.binHz)
             return false;
-        return (m > kPartialOverSides * f.mag[peak - 2] && m > kPartialOverSides * f.mag[peak + 2])
-               || ToDb(m) - SurroundDb(f, at) >= kPartialProminenceDb;
+        return StandsClear(f, peak) || ToDb(m) - SurroundDb(f, at) >= kPartialProminenceDb;
     };
     if (present(2.0f * hz) || present(0.5f * hz) || present(hz / 3.0f) || BelowStretched(bank, f, hz, levelDb))
         return true;
