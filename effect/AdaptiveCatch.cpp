@@ -81,9 +81,10 @@ constexpr int kMaxStretchedHarmonic = 4;
 constexpr float kNotchedPeakBins = 2.0f;
 
 // The trial, timed from the moment the cut is in. The tone has collapsed once it fell kCollapseDb
-// below the course it was on before the notch, further than its neighbourhood and the rest of the
-// band fell meanwhile, and it stays more than half that far down for kConfirmSeconds (a beating or
-// tremolo note dips and comes back, and a note that ended is often played again within a beat).
+// below the course it was on before the notch, further than its neighbourhood, the rest of the band
+// and the partial at its octave (if one stood there) fell meanwhile, and it stays more than half
+// that far down for kConfirmSeconds (a beating or tremolo note dips and comes back, and a note that
+// ended is often played again within a beat).
 // The fall must begin within kOnsetSeconds: the loop's delay and the build-up of a reverberant
 // room's reflections, not a note ending by chance later on.
 constexpr float kCollapseDb = 8.0f;
@@ -422,6 +423,16 @@ bool StandsClear(const Frame& f, int k)
     return f.mag[k] > kPartialOverSides * f.mag[k - 2] && f.mag[k] > kPartialOverSides * f.mag[k + 2];
 }
 
+// The loudest of bin k and its two neighbours.
+int PeakNear(const Frame& f, int k)
+{
+    int peak = k;
+    for (int j : {k - 1, k + 1})
+        if (f.mag[j] > f.mag[peak])
+            peak = j;
+    return peak;
+}
+
 // A loud peak at a stretched hz / n (see kStretch) that no notch holds.
 bool BelowStretched(const NotchBank& bank, const Frame& f, float hz, float levelDb)
 {
@@ -456,10 +467,7 @@ bool IsPartial(const NotchBank& bank, const Frame& f, float hz, float levelDb)
         // The loudest of the three bins there, a peak within a fraction of a bin of the exact
         // multiple (partials are harmonic; another howl nearby is not), standing clear of the bins
         // two beyond it or, broadened by vibrato, of its surroundings.
-        int peak = k;
-        for (int j : {k - 1, k + 1})
-            if (f.mag[j] > f.mag[peak])
-                peak = j;
+        const int peak = PeakNear(f, k);
         const float m = f.mag[peak];
         const float tolerance = ToDb(m) >= levelDb + kLoudPartialDb ? kLoudPartialToleranceBins : kPartialToleranceBins;
         if (ToDb(m) < levelDb - kPartialRangeDb || m < f.mag[peak - 1] || m < f.mag[peak + 1]
@@ -596,6 +604,15 @@ void StartTrial(NotchBank& bank, const Frame& f, int index, const AdaptiveTrack&
     a.refSideDb = SideDb(f, t.frequency);
     a.refProminenceDb = t.prominenceDb;
     a.howlLevelDb = a.refLevelDb;
+    // A partial near its octave, if only roughly there (too far off for the harmonic test).
+    const int octave = static_cast<int>(std::lround(2.0f * t.frequency / f.binHz));
+    if (octave <= f.hi)
+    {
+        const int peak = PeakNear(f, octave);
+        a.refOctaveDb = ToDb(f.mag[peak]);
+        a.octaveStood = f.mag[peak] >= f.mag[peak - 1] && f.mag[peak] >= f.mag[peak + 1] && StandsClear(f, peak)
+                        && a.refOctaveDb >= a.refLevelDb - kPartialRangeDb;
+    }
     const int n = Newest(t);
     for (int i = 0; i < kAdaptiveHistory; ++i)
         a.levelDb[static_cast<std::size_t>(i)] = Ago(t.levelDb, n, kAdaptiveHistory - 1 - i);
@@ -683,10 +700,10 @@ void Place(NotchBank& bank, const Frame& f, const AdaptiveTrack& t, HowlEvidence
 }
 
 // The loop's answer. A howl collapses once the notch is in: after the loop's delay its tone falls
-// below the course it was on, further than its neighbourhood and the whole band fell meanwhile,
-// and it stays down. A note does not; a voice that glides away from the notch shows up beside it.
-// So does a howl the notch pushed onto its skirt: for a tone that grew, or stood out as only a howl
-// does, the notch widens instead and the wider band is judged.
+// below the course it was on, further than its neighbourhood, the whole band and its octave fell
+// meanwhile, and it stays down. A note does not, or ends with its octave; a voice that glides away
+// from the notch shows up beside it. So does a howl the notch pushed onto its skirt: for a tone that
+// grew, or stood out as only a howl does, the notch widens instead and the wider band is judged.
 void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
 {
     Notch& slot = bank.slots[static_cast<std::size_t>(index)];
@@ -714,7 +731,11 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
         a.collapsed = -1;
         return;
     }
-    const float collapse = moved ? 0.0f : expected - (a.widened ? wideDb : levelDb) - around.fellDb;
+    // A note's octave ends with it; a howl has none (clipped, it adds odd harmonics only).
+    const float octaveFell =
+        a.octaveStood ? std::max(0.0f, a.refOctaveDb - LevelDbAt(f, 2.0f * slot.frequency)) : 0.0f;
+    const float fell = std::max(around.fellDb, octaveFell);
+    const float collapse = moved ? 0.0f : expected - (a.widened ? wideDb : levelDb) - fell;
     if (collapse < 0.5f * needed)
         a.collapsed = -1;
     else if (a.collapsed < 0 && collapse >= needed)
