@@ -423,16 +423,6 @@ bool StandsClear(const Frame& f, int k)
     return f.mag[k] > kPartialOverSides * f.mag[k - 2] && f.mag[k] > kPartialOverSides * f.mag[k + 2];
 }
 
-// The loudest of bin k and its two neighbours.
-int PeakNear(const Frame& f, int k)
-{
-    int peak = k;
-    for (int j : {k - 1, k + 1})
-        if (f.mag[j] > f.mag[peak])
-            peak = j;
-    return peak;
-}
-
 // A loud peak at a stretched hz / n (see kStretch) that no notch holds.
 bool BelowStretched(const NotchBank& bank, const Frame& f, float hz, float levelDb)
 {
@@ -467,7 +457,10 @@ bool IsPartial(const NotchBank& bank, const Frame& f, float hz, float levelDb)
         // The loudest of the three bins there, a peak within a fraction of a bin of the exact
         // multiple (partials are harmonic; another howl nearby is not), standing clear of the bins
         // two beyond it or, broadened by vibrato, of its surroundings.
-        const int peak = PeakNear(f, k);
+        int peak = k;
+        for (int j : {k - 1, k + 1})
+            if (f.mag[j] > f.mag[peak])
+                peak = j;
         const float m = f.mag[peak];
         const float tolerance = ToDb(m) >= levelDb + kLoudPartialDb ? kLoudPartialToleranceBins : kPartialToleranceBins;
         if (ToDb(m) < levelDb - kPartialRangeDb || m < f.mag[peak - 1] || m < f.mag[peak + 1]
@@ -604,15 +597,14 @@ void StartTrial(NotchBank& bank, const Frame& f, int index, const AdaptiveTrack&
     a.refSideDb = SideDb(f, t.frequency);
     a.refProminenceDb = t.prominenceDb;
     a.howlLevelDb = a.refLevelDb;
-    // A partial near its octave, if only roughly there (too far off for the harmonic test).
-    const int octave = static_cast<int>(std::lround(2.0f * t.frequency / f.binHz));
-    if (octave <= f.hi)
-    {
-        const int peak = PeakNear(f, octave);
-        a.refOctaveDb = ToDb(f.mag[peak]);
-        a.octaveStood = f.mag[peak] >= f.mag[peak - 1] && f.mag[peak] >= f.mag[peak + 1] && StandsClear(f, peak)
-                        && a.refOctaveDb >= a.refLevelDb - kPartialRangeDb;
-    }
+    // A partial followed steadily near its octave, if only roughly there (too far off for the
+    // harmonic test); a chance peak of the programme there comes and goes.
+    const float octaveHz = 2.0f * t.frequency;
+    a.refOctaveDb = LevelDbAt(f, octaveHz);
+    a.octaveStood = a.refOctaveDb >= a.refLevelDb - kPartialRangeDb
+                    && std::any_of(bank.adaptive.tracks.begin(), bank.adaptive.tracks.end(), [&](const AdaptiveTrack& o) {
+                           return o.active && o.frames >= kSteadyFrames && std::fabs(o.frequency - octaveHz) < f.binHz;
+                       });
     const int n = Newest(t);
     for (int i = 0; i < kAdaptiveHistory; ++i)
         a.levelDb[static_cast<std::size_t>(i)] = Ago(t.levelDb, n, kAdaptiveHistory - 1 - i);
