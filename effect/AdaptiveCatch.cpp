@@ -600,11 +600,12 @@ void StartTrial(NotchBank& bank, const Frame& f, int index, const AdaptiveTrack&
     // A partial followed steadily near its octave, if only roughly there (too far off for the
     // harmonic test); a chance peak of the programme there comes and goes.
     const float octaveHz = 2.0f * t.frequency;
+    const auto followedThere = [&](const AdaptiveTrack& o) {
+        return o.active && o.frames >= kSteadyFrames && std::fabs(o.frequency - octaveHz) < f.binHz;
+    };
     a.refOctaveDb = LevelDbAt(f, octaveHz);
     a.octaveStood = a.refOctaveDb >= a.refLevelDb - kPartialRangeDb
-                    && std::any_of(bank.adaptive.tracks.begin(), bank.adaptive.tracks.end(), [&](const AdaptiveTrack& o) {
-                           return o.active && o.frames >= kSteadyFrames && std::fabs(o.frequency - octaveHz) < f.binHz;
-                       });
+                    && std::any_of(bank.adaptive.tracks.begin(), bank.adaptive.tracks.end(), followedThere);
     const int n = Newest(t);
     for (int i = 0; i < kAdaptiveHistory; ++i)
         a.levelDb[static_cast<std::size_t>(i)] = Ago(t.levelDb, n, kAdaptiveHistory - 1 - i);

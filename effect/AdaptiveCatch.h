@@ -62,7 +62,7 @@ struct AdaptiveNotch
     float refContextDb = 0.0f; // trial: its spectral neighbourhood when placed
     float refBroadDb = 0.0f;   // trial: the rest of the band when placed
     float refSideDb = 0.0f;    // trial: the bins just beside it when placed
-    bool octaveStood = false;  // trial: a partial stood at its octave when placed (a note's)
+    bool octaveStood = false;  // trial: a partial was followed steadily near its octave when placed
     float refOctaveDb = 0.0f;  // trial: that octave's level then
     std::int32_t collapsed = -1; // trial: frame since which it has stayed down, -1 while not
     bool widened = false;        // trial: its howl moved onto the skirt and the notch widened
