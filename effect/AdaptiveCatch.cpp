@@ -117,16 +117,22 @@ constexpr float kLoneToneDb = 35.0f;
 // The cut counts as in once the depth has come this close to its target.
 constexpr float kSettledShare = 0.7f;
 constexpr int kMaxSettleFrames = 20;
-// A kept notch: how long it holds after its tone last needed it, how fast it then lifts, how much
-// its tone must grow again to bring it back, and how deep it may go.
-constexpr double kHoldSeconds = 8.0;
+// A kept notch: how long it holds after its tone last needed it (the loop that howled is still
+// there while the gain is unchanged), how fast it then lifts, how much its tone must grow again to
+// bring it back, and how deep it may go.
+constexpr double kHoldSeconds = 60.0;
 constexpr double kMaxHoldSeconds = 120.0;
 constexpr int kMaxHoldDoublings = 6;
 constexpr double kLiftDbPerSecond = 2.0;
 constexpr float kRegrowDb = 3.0f;
-// While a notch lifts, its tone standing this far above its usual level while held brings it back:
-// a latent howl is met early, and a note that did it is found out by the proof below.
+// Its howl came back while it lifted: from then on it lifts no further than this much deeper than
+// the cut it came back at, until it has sat there unneeded for another kMaxHoldSeconds.
+constexpr float kFloorMarginDb = 3.0f;
+// While a notch lifts, its tone standing this far above its usual level while held, for longer than
+// a chance peak of the programme's noise lasts there (about an analysis window), brings it back: a
+// latent howl is met early, and a note that did it is found out by the proof below.
 constexpr float kAboveHeldDb = 4.0f;
+constexpr double kAboveHeldSeconds = 0.085;
 // A renewed need is proved like a trial: the tone falls kMinCollapseDb and stays down for
 // kProveConfirmSeconds, within kProveSeconds, or the renewal is undone.
 constexpr double kProveSeconds = 0.8;
@@ -655,8 +661,12 @@ void Need(NotchBank& bank, const Frame& f, int index, float levelDb)
     a.proveBroadDb = RestDb(f, slot.frequency);
     a.proveDepthDb = slot.targetDepth;
     a.proveKeptDb = a.keptDepthDb;
+    a.proveFloorDb = a.floorDb;
     if (slot.targetDepth > a.keptDepthDb + 0.5f)
+    {
+        a.floorDb = std::max(a.keptDepthDb, std::min(a.floorDb, slot.targetDepth - kFloorMarginDb));
         slot.targetDepth = a.keptDepthDb;
+    }
     else
     {
         a.keptDepthDb = std::max(kDeepestDb, a.keptDepthDb - kDeepenStepDb);
@@ -776,6 +786,7 @@ bool ProveNeed(NotchBank& bank, const Frame& f, int index, float levelDb)
         return false;
     a.needs = std::max(0, a.needs - 1);
     a.keptDepthDb = a.proveKeptDb;
+    a.floorDb = a.proveFloorDb;
     slot.targetDepth = std::min(0.0f, std::max(a.proveDepthDb, a.keptDepthDb));
     a.quiet = a.holdFrames + 1;
     return false;
@@ -802,8 +813,8 @@ void TendKept(NotchBank& bank, const Frame& f, int index, float levelDb, float p
     const bool lifting = slot.targetDepth > a.keptDepthDb + 0.5f;
     // At full depth the notch holds unless the tone grows back, like a howl, to the level it howled
     // at; while it lifts, the first signs of a howl bring it back.
-    const bool grows = lifting ? prominenceDb >= th.triggerDb && levelDb >= a.heldLevelDb + kAboveHeldDb
-                                     && !IsPartial(bank, f, slot.frequency, levelDb)
+    a.above = lifting && prominenceDb >= th.triggerDb && levelDb >= a.heldLevelDb + kAboveHeldDb ? a.above + 1 : 0;
+    const bool grows = lifting ? a.above > Frames(f, kAboveHeldSeconds) && !IsPartial(bank, f, slot.frequency, levelDb)
                                : levelDb >= a.howlLevelDb - kRegrowDb
                                      && GrowsThroughNotch(a.levelDb, a.frames, a.frames, th);
     if (grows)
@@ -817,7 +828,9 @@ void TendKept(NotchBank& bank, const Frame& f, int index, float levelDb, float p
         a.heldLevelDb += (levelDb - a.heldLevelDb) * kHeldSmoothing;
         return;
     }
-    slot.targetDepth = std::min(0.0f, slot.targetDepth + static_cast<float>(kLiftDbPerSecond) / f.framesPerSecond);
+    slot.targetDepth = std::min(a.floorDb, slot.targetDepth + static_cast<float>(kLiftDbPerSecond) / f.framesPerSecond);
+    if (a.floorDb < 0.0f && a.quiet > a.holdFrames + Frames(f, kMaxHoldSeconds))
+        a.floorDb = 0.0f;
     if (slot.targetDepth > kReleasedDb)
     {
         slot.targetDepth = 0.0f;

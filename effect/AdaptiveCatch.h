@@ -72,6 +72,9 @@ struct AdaptiveNotch
     std::int32_t quiet = 0;    // kept: frames since its tone last needed it
     std::int32_t holdFrames = 0; // kept: quiet frames before it starts to lift
     float heldLevelDb = 0.0f;    // kept: the tone's usual level while held
+    std::int32_t above = 0;      // kept, lifting: frames in a row its tone stood out above that level
+    float floorDb = 0.0f;        // kept: the cut it lifts no further than (its howl came back there)
+    float proveFloorDb = 0.0f;   // the floor before the renewal
     // kept: a renewed need on proof. Deepened or restored, the notch must make its tone fall again,
     // or the renewal is undone (a note that came back, not the howl).
     std::int32_t proving = -1;   // frames since the renewal, -1 when none is on proof
