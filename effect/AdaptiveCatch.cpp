@@ -106,8 +106,11 @@ constexpr float kUnmovedDb = 0.5f;
 // Energy that appears beside the notch as the tone falls: the voice glided, the loop did nothing;
 // or, before a growing tone has fallen, the notch bent the loop's phase beside it and moved the
 // howl onto its skirt. Then the notch widens once, by this factor of its Q, and the band it now
-// covers is judged.
+// covers is judged. It takes the tone's place (a voice glided, or the partner of a beating pair took
+// over) only when it comes within kGlideReach times the collapse a trial needs of the tone's course:
+// a howl collapsing under its notch lifts the bins beside it by a few dB from far below.
 constexpr float kGlideDb = 3.0f;
+constexpr float kGlideReach = 1.5f;
 constexpr int kSideBins = 4;
 constexpr float kWidenFactor = 3.0f;
 constexpr float kWidestQ = 2.0f;
@@ -738,7 +741,8 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
     const float octaveFell =
         a.octaveStood ? std::max(0.0f, a.refOctaveDb - LevelDbAt(f, 2.0f * slot.frequency)) : 0.0f;
     const float fell = std::max(around.fellDb, octaveFell);
-    const float collapse = moved ? 0.0f : expected - (a.widened ? wideDb : levelDb) - fell;
+    const bool glided = moved && sideDb > expected - kGlideReach * needed;
+    const float collapse = glided ? 0.0f : expected - (a.widened ? wideDb : levelDb) - fell;
     if (collapse < 0.5f * needed)
         a.collapsed = -1;
     else if (a.collapsed < 0 && collapse >= needed)
