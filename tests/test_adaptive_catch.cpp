@@ -480,6 +480,7 @@ TEST_P(AdaptiveLift, ComesBackBeforeTheHowlIsAudibleAndNextTimeStopsShortOfIt)
     const Notch* last = AutoSlotNear(kHowlHz);
     if (GetParam().loopStays)
     {
+        EXPECT_TRUE(last != nullptr && last->targetDepth < 0.0f) << "the notch left while its loop was still there";
         EXPECT_EQ(returns, 1) << "the returning howl did not bring its notch back, or came back again";
         EXPECT_NEAR(shallowestAfter, cameBackAt - 3.0f, 0.25f) << "the second lift did not stop short of the first";
         // Quiet: well under the level a howl reaches (the loudspeaker clips at 0.5, -6 dBFS).
