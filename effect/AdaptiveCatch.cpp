@@ -143,6 +143,7 @@ constexpr double kProveConfirmSeconds = 0.128;
 constexpr float kHeldSmoothing = 0.01f;
 constexpr float kDeepenStepDb = 6.0f;
 constexpr float kDeepestDb = -40.0f;
+constexpr float kKeptDeeperDb = 12.0f;
 constexpr float kReleasedDb = -0.5f;
 // A failed trial's frequency counts as a source for this long.
 constexpr double kSourceSeconds = 5.0;
@@ -623,11 +624,14 @@ void StartTrial(NotchBank& bank, const Frame& f, int index, const AdaptiveTrack&
 void Keep(NotchBank& bank, const Frame& f, int index, float levelDb)
 {
     AdaptiveNotch& a = bank.adaptive.notches[static_cast<std::size_t>(index)];
+    Notch& slot = bank.slots[static_cast<std::size_t>(index)];
     if (a.phase == AdaptivePhase::None)
         a.howlLevelDb = levelDb; // taken over: its howl's level is not known
+    else if (a.phase == AdaptivePhase::Trial)
+        slot.targetDepth = std::max(kDeepestDb, slot.targetDepth - kKeptDeeperDb);
     a.phase = AdaptivePhase::Kept;
     a.frames = 0;
-    a.keptDepthDb = bank.slots[static_cast<std::size_t>(index)].targetDepth;
+    a.keptDepthDb = slot.targetDepth;
     a.quiet = 0;
     // Each time the loop proves the notch needed again, it holds twice as long.
     a.holdFrames = std::min(Frames(f, kHoldSeconds) << std::min(a.needs, kMaxHoldDoublings),

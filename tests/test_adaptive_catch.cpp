@@ -163,11 +163,19 @@ TEST_P(AdaptiveHowl, CollapsesUnderItsTrialNotchAndIsKept)
     const HowlCase c = GetParam();
     CloseLoop(+3.0, c.hz, c.delayMs);
     std::vector<float> last;
-    Run(3.0, [&](const std::vector<float>& mic) { last.insert(last.end(), mic.begin(), mic.end()); });
+    float triedAt = 0.0f; // the deepest cut while on trial
+    Run(3.0, [&](const std::vector<float>& mic) {
+        last.insert(last.end(), mic.begin(), mic.end());
+        for (const Notch& s : bank.slots)
+            if (s.active && StateOf(&s).phase == AdaptivePhase::Trial)
+                triedAt = std::min(triedAt, s.targetDepth);
+    });
     const Notch* slot = AutoSlotNear(c.hz, std::max(30.0, 0.03 * c.hz));
     ASSERT_NE(slot, nullptr) << "the howl got no notch";
     EXPECT_EQ(StateOf(slot).phase, AdaptivePhase::Kept);
-    EXPECT_LE(slot->targetDepth, bank.autoCutDb);
+    // Auto Cut is the depth it is tried at; once the loop has proved it a howl it holds deeper.
+    EXPECT_EQ(triedAt, bank.autoCutDb);
+    EXPECT_EQ(slot->targetDepth, bank.autoCutDb - 12.0f);
     // The loop is held: the last half second at the microphone is far below the howl's peak.
     const std::size_t half = static_cast<std::size_t>(0.5 * kRate);
     std::vector<float> tail(last.end() - static_cast<std::ptrdiff_t>(half), last.end());
@@ -448,7 +456,7 @@ TEST_P(AdaptiveLift, ComesBackBeforeTheHowlIsAudibleAndNextTimeStopsShortOfIt)
     float cameBackAt = 0.0f;           // the shallowest cut of the first lift
     float shallowestAfter = kept;      // after the first return
     std::vector<float> window;
-    Run(200.0, [&](const std::vector<float>& mic) {
+    Run(215.0, [&](const std::vector<float>& mic) {
         window.insert(window.end(), mic.begin(), mic.end());
         if (window.size() >= 2048)
         {
@@ -535,6 +543,7 @@ protected:
 
 TEST_P(AdaptiveRenewal, StandsForAHowlAndIsUndoneForANote)
 {
+    bank.autoCutDb = -6.0f; // kept 12 dB deeper, at -18 dB
     const Notch* slot = KeepAHowl();
     ASSERT_NE(slot, nullptr) << "the howl should be caught and its notch kept";
     const float kept = StateOf(slot).keptDepthDb;
