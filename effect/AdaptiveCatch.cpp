@@ -880,7 +880,7 @@ void FindPeaks(NotchBank& bank, const Frame& f)
     for (int i = 0; i < count; ++i)
     {
         const int k = bins[i];
-        if (m[k] > kPeakOverSides * m[k - 3] && m[k] > kPeakOverSides * m[k + 3])
+        if (m[k] > kPeakOverSides * m[std::max(0, k - 3)] && m[k] > kPeakOverSides * m[k + 3])
             FollowPeak(bank, f, k);
     }
 }
@@ -927,7 +927,9 @@ void AnalyseAdaptiveFrame(NotchBank& bank, const float* mag)
     f.binHz = bank.binWidthHz;
     f.framesPerSecond = static_cast<float>(bank.sampleRate / bank.hopSize);
     const double top = std::min(kBandHighHz, kBandHighRatio * bank.sampleRate);
-    f.lo = std::max(3, static_cast<int>(std::ceil(kBandLowHz / f.binHz)));
+    // From the first bin at 40 Hz or above (the second at 44.1 and 48 kHz, where a room's lowest
+    // modes howl; a peak there is judged against the DC bin below it).
+    f.lo = std::max(2, static_cast<int>(std::ceil(kBandLowHz / f.binHz)));
     f.hi = std::min(f.half - 4, static_cast<int>(top / f.binHz));
     if (f.hi < f.lo)
         return;
