@@ -143,6 +143,8 @@ constexpr double kProveConfirmSeconds = 0.128;
 constexpr float kHeldSmoothing = 0.01f;
 constexpr float kDeepenStepDb = 6.0f;
 constexpr float kDeepestDb = -40.0f;
+// A notch the loop proved a howl holds this much deeper than it was tried: a notch narrower than
+// the room's mode moves the loop's phase crossing onto its own skirt, and a deeper one cuts more there.
 constexpr float kKeptDeeperDb = 12.0f;
 constexpr float kReleasedDb = -0.5f;
 // A failed trial's frequency counts as a source for this long.

@@ -186,8 +186,8 @@ TEST_P(AdaptiveHowl, CollapsesUnderItsTrialNotchAndIsKept)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rooms, AdaptiveHowl,
-                         ::testing::Values(HowlCase{1000.0, 6.0}, HowlCase{100.0, 10.0}, HowlCase{50.0, 20.0}, HowlCase{4000.0, 30.0},
-                                           HowlCase{15000.0, 2.0}),
+                         ::testing::Values(HowlCase{1000.0, 6.0}, HowlCase{100.0, 10.0}, HowlCase{50.0, 20.0},
+                                           HowlCase{4000.0, 30.0}, HowlCase{15000.0, 2.0}),
                          [](const ::testing::TestParamInfo<HowlCase>& info) {
                              return std::to_string(static_cast<int>(info.param.hz)) + "Hz_"
                                     + std::to_string(static_cast<int>(info.param.delayMs)) + "ms";
