@@ -143,9 +143,6 @@ constexpr double kProveConfirmSeconds = 0.128;
 constexpr float kHeldSmoothing = 0.01f;
 constexpr float kDeepenStepDb = 6.0f;
 constexpr float kDeepestDb = -40.0f;
-// A notch the loop proved a howl holds this much deeper than it was tried: a notch narrower than
-// the room's mode moves the loop's phase crossing onto its own skirt, and a deeper one cuts more there.
-constexpr float kKeptDeeperDb = 12.0f;
 constexpr float kReleasedDb = -0.5f;
 // A failed trial's frequency counts as a source for this long.
 constexpr double kSourceSeconds = 5.0;
@@ -630,7 +627,7 @@ void Keep(NotchBank& bank, const Frame& f, int index, float levelDb)
     if (a.phase == AdaptivePhase::None)
         a.howlLevelDb = levelDb; // taken over: its howl's level is not known
     else if (a.phase == AdaptivePhase::Trial)
-        slot.targetDepth = std::max(kDeepestDb, slot.targetDepth - kKeptDeeperDb);
+        slot.targetDepth = std::max(kDeepestDb, slot.targetDepth - kAdaptiveKeptDeeperDb);
     a.phase = AdaptivePhase::Kept;
     a.frames = 0;
     a.keptDepthDb = slot.targetDepth;

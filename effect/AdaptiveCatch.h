@@ -18,6 +18,10 @@ inline constexpr int kAdaptiveTracks = 32;
 inline constexpr int kAdaptiveSlots = 20; // one per notch slot of the bank
 inline constexpr int kAdaptiveHistory = 32; // frames of level kept per tone, a power of two
 inline constexpr int kAdaptiveSources = 16;
+// A notch the loop proved a howl holds this much deeper than it was tried (at Auto Cut), down to
+// -40 dB: a notch narrower than the room's mode moves the loop's phase crossing onto its own skirt,
+// and a deeper one cuts more there.
+inline constexpr float kAdaptiveKeptDeeperDb = 12.0f;
 
 // A narrow peak followed from frame to frame, with its level history in dB.
 struct AdaptiveTrack

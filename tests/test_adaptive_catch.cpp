@@ -175,7 +175,7 @@ TEST_P(AdaptiveHowl, CollapsesUnderItsTrialNotchAndIsKept)
     EXPECT_EQ(StateOf(slot).phase, AdaptivePhase::Kept);
     // Auto Cut is the depth it is tried at; once the loop has proved it a howl it holds deeper.
     EXPECT_EQ(triedAt, bank.autoCutDb);
-    EXPECT_EQ(slot->targetDepth, bank.autoCutDb - 12.0f);
+    EXPECT_EQ(slot->targetDepth, bank.autoCutDb - kAdaptiveKeptDeeperDb);
     // The loop is held: the last half second at the microphone is far below the howl's peak.
     const std::size_t half = static_cast<std::size_t>(0.5 * kRate);
     std::vector<float> tail(last.end() - static_cast<std::ptrdiff_t>(half), last.end());
@@ -543,7 +543,7 @@ protected:
 
 TEST_P(AdaptiveRenewal, StandsForAHowlAndIsUndoneForANote)
 {
-    bank.autoCutDb = -6.0f; // kept 12 dB deeper, at -18 dB
+    bank.autoCutDb = -18.0f + kAdaptiveKeptDeeperDb; // kept at -18 dB
     const Notch* slot = KeepAHowl();
     ASSERT_NE(slot, nullptr) << "the howl should be caught and its notch kept";
     const float kept = StateOf(slot).keptDepthDb;
