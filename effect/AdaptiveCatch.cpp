@@ -108,10 +108,13 @@ constexpr float kUnmovedDb = 0.5f;
 // howl onto its skirt. Then the notch widens once, by this factor of its Q, and the band it now
 // covers is judged. It takes the tone's place (a voice glided, or the partner of a beating pair took
 // over) only when it comes within kGlideReach times the collapse a trial needs of the tone's course:
-// a howl collapsing under its notch lifts the bins beside it by a few dB from far below.
+// a howl collapsing under its notch lifts the bins beside it by a few dB from far below. A glide
+// reaches no further than kGlideShare of the tone's frequency within a trial: beside a low tone the
+// bins a few away hold another note or the loop's next mode, whose level says nothing of the voice.
 constexpr float kGlideDb = 3.0f;
 constexpr float kGlideReach = 1.5f;
 constexpr int kSideBins = 4;
+constexpr float kGlideShare = 0.3f;
 constexpr float kWidenFactor = 3.0f;
 constexpr float kWidestQ = 2.0f;
 // A tone that stood rather than grew widens only when it stood this far above its surroundings:
@@ -148,6 +151,20 @@ constexpr float kReleasedDb = -0.5f;
 constexpr double kSourceSeconds = 5.0;
 constexpr float kSourceBins = 1.5f;
 constexpr float kAboveSourceDb = 6.0f;
+
+// A loop barely above its stable gain in a reverberant room, or its mode among a programme's bass,
+// rings rather than howls: its peak wanders and breaks up from frame to frame and is never followed
+// for long, but in the power averaged over kAveragingSeconds it stands out of the bins 3 to 6 away.
+// Standing kRingingDb out there for kRingingSeconds, it is tried as a tone that stood (held notes
+// stand out as long, but are followed, or show their octave or fundamental in the average too).
+// The average is updated on every kAveragingStride-th frame.
+constexpr double kAveragingSeconds = 0.5;
+constexpr int kAveragingStride = 4;
+constexpr float kRingingDb = 12.0f;
+constexpr double kRingingSeconds = 2.0;
+constexpr int kRingingNear = 3;
+constexpr int kRingingFar = 6;
+constexpr float kAveragedPartialDb = 6.0f;
 
 // A notch is never narrower than the analysis can place it: below about 600 Hz at 48 kHz a new
 // automatic notch is one bin wide rather than Auto Width's Q.
@@ -269,12 +286,12 @@ SurroundingsMove SurroundingsMoved(const Frame& f, float hz, float refContextDb,
             std::max({0.0f, contextDb - refContextDb, restDb - refBroadDb})};
 }
 
-// The loudest bin 2 to kSideBins away from the tone's bin, in dB.
-float SideDb(const Frame& f, float hz)
+// The loudest bin 2 to kSideBins away from the tone's bin, and at most reachShare of hz away, in dB.
+float SideDb(const Frame& f, float hz, float reachShare = 1.0f)
 {
     const int k = BinOf(f, hz);
     float loudest = 0.0f;
-    for (int d = 2; d <= kSideBins; ++d)
+    for (int d = 2; d <= kSideBins && static_cast<float>(d) * f.binHz <= reachShare * hz; ++d)
     {
         if (k - d >= 1)
             loudest = std::max(loudest, f.mag[k - d]);
@@ -354,16 +371,19 @@ int SlotNear(const NotchBank& bank, float hz, float bins)
     return -1;
 }
 
-// Gaussian interpolation of a Hann-windowed peak: the log magnitudes are nearly a parabola.
-float RefinedHz(const Frame& f, int k)
+// Gaussian interpolation of a Hann-windowed peak: the log magnitudes are nearly a parabola. It
+// serves a power spectrum as well (its logs are twice the magnitudes', which the ratio cancels).
+float RefinedHz(const Frame& f, int k, const float* spectrum)
 {
-    const float a = std::log(std::max(f.mag[k - 1], kFloorAmplitude));
-    const float b = std::log(std::max(f.mag[k], kFloorAmplitude));
-    const float c = std::log(std::max(f.mag[k + 1], kFloorAmplitude));
+    const float a = std::log(std::max(spectrum[k - 1], kFloorAmplitude));
+    const float b = std::log(std::max(spectrum[k], kFloorAmplitude));
+    const float c = std::log(std::max(spectrum[k + 1], kFloorAmplitude));
     const float curvature = a - 2.0f * b + c;
     const float offset = curvature < 0.0f ? std::clamp(0.5f * (a - c) / curvature, -0.5f, 0.5f) : 0.0f;
     return (static_cast<float>(k) + offset) * f.binHz;
 }
+
+float RefinedHz(const Frame& f, int k) { return RefinedHz(f, k, f.mag); }
 
 // A new peak joins the tone within a bin of it, or starts one (in place of the least prominent
 // tone when all are in use and it stands out more).
@@ -744,7 +764,7 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
     const float octaveFell =
         a.octaveStood ? std::max(0.0f, a.refOctaveDb - LevelDbAt(f, 2.0f * slot.frequency)) : 0.0f;
     const float fell = std::max(around.fellDb, octaveFell);
-    const bool glided = moved && sideDb > expected - kGlideReach * needed;
+    const bool glided = moved && SideDb(f, slot.frequency, kGlideShare) > expected - kGlideReach * needed;
     const float collapse = glided ? 0.0f : expected - (a.widened ? wideDb : levelDb) - fell;
     if (collapse < 0.5f * needed)
         a.collapsed = -1;
@@ -904,6 +924,99 @@ void DecideTracks(NotchBank& bank, const Frame& f, const Thresholds& th)
     }
 }
 
+// An averaged bin's power over the mean of its neighbours kRingingNear..kRingingFar away (linear).
+float AveragedProminence(const AdaptiveCatchState& s, int k, int bins)
+{
+    const auto power = [&](int j) { return s.averagedPower[static_cast<std::size_t>(j)]; };
+    float sum = 0.0f;
+    int count = 0;
+    for (int d = kRingingNear; d <= kRingingFar; ++d)
+    {
+        if (k - d >= 1)
+        {
+            sum += power(k - d);
+            ++count;
+        }
+        if (k + d < bins)
+        {
+            sum += power(k + d);
+            ++count;
+        }
+    }
+    return sum > 0.0f ? power(k) * static_cast<float>(count) / sum : 0.0f;
+}
+
+// A partial's peak near hz in the average: a held note's octave or fundamental shows there.
+bool AveragedPeakNear(const AdaptiveCatchState& s, const Frame& f, float hz, int bins)
+{
+    const int c = static_cast<int>(std::lround(hz / f.binHz));
+    if (c < 2 || c > bins - 2)
+        return false;
+    int k = c;
+    for (int j : {c - 1, c + 1})
+        if (s.averagedPower[static_cast<std::size_t>(j)] > s.averagedPower[static_cast<std::size_t>(k)])
+            k = j;
+    return AveragedProminence(s, k, bins) >= std::pow(10.0f, 0.1f * kAveragedPartialDb);
+}
+
+// Every kAveragingStride-th frame: the average moves on, and a bin that has rung long enough
+// without being a followed tone, a source or a partial in the average gets a trial notch.
+void FindRinging(NotchBank& bank, const Frame& f)
+{
+    AdaptiveCatchState& s = bank.adaptive;
+    s.averagingPhase = (s.averagingPhase + 1) % kAveragingStride;
+    if (s.averagingPhase != 0)
+        return;
+    const int bins = std::min(kAdaptiveAveragedBins, f.half);
+    const float share = std::min(1.0f, kAveragingStride / static_cast<float>(kAveragingSeconds * f.framesPerSecond));
+    for (int k = 0; k < bins; ++k)
+    {
+        float& power = s.averagedPower[static_cast<std::size_t>(k)];
+        power += (f.mag[k] * f.mag[k] - power) * share;
+    }
+    const float standsOut = std::pow(10.0f, 0.1f * kRingingDb);
+    const int steps = Frames(f, kRingingSeconds) / kAveragingStride;
+    const int top = std::min(f.hi, bins - 1 - kRingingNear);
+    const float* power = s.averagedPower.data();
+    std::int32_t* counts = s.ringing.data();
+    // A first pass without branches: a local maximum standing clear of the bin 3 above (one of the
+    // at most 8 it is compared with). It rules out nearly every bin, so the second pass rarely
+    // reaches the full comparison.
+    const float clearOfOne = standsOut / static_cast<float>(2 * (kRingingFar - kRingingNear + 1));
+    for (int k = f.lo; k <= top; ++k)
+    {
+        const int candidate = static_cast<int>(power[k] >= power[k - 1]) & static_cast<int>(power[k] >= power[k + 1])
+                              & static_cast<int>(power[k] >= clearOfOne * power[k + kRingingNear]);
+        counts[k] = (counts[k] + 1) * candidate;
+    }
+    for (int k = f.lo; k <= top; ++k)
+    {
+        std::int32_t& count = counts[k];
+        if (count == 0)
+            continue;
+        if (AveragedProminence(s, k, bins) < standsOut)
+        {
+            count = 0;
+            continue;
+        }
+        if (count < steps || bank.hold)
+            continue;
+        count = 0;
+        const float hz = RefinedHz(f, k, power);
+        const float levelDb = LevelDbAt(f, hz);
+        const auto followed = [&](const AdaptiveTrack& t) {
+            return t.active && t.frames >= kSteadyFrames && std::fabs(t.frequency - hz) < f.binHz;
+        };
+        if (SlotNear(bank, hz, kSameNotchBins) >= 0 || LikeSource(s, hz, levelDb, f.binHz)
+            || std::any_of(s.tracks.begin(), s.tracks.end(), followed) || AveragedPeakNear(s, f, 2.0f * hz, bins)
+            || AveragedPeakNear(s, f, 0.5f * hz, bins))
+            continue;
+        AdaptiveTrack t;
+        StartTrack(t, hz, levelDb, levelDb - SurroundDb(f, hz));
+        Place(bank, f, t, HowlEvidence::Stood);
+    }
+}
+
 void AgeSources(AdaptiveCatchState& s)
 {
     for (AdaptiveSource& src : s.sources)
@@ -916,6 +1029,7 @@ void ForgetAdaptiveTracks(AdaptiveCatchState& state)
 {
     for (AdaptiveTrack& t : state.tracks)
         t = AdaptiveTrack{};
+    state.ringing.fill(0);
 }
 
 void AnalyseAdaptiveFrame(NotchBank& bank, const float* mag)
@@ -940,6 +1054,7 @@ void AnalyseAdaptiveFrame(NotchBank& bank, const float* mag)
     {
         ForgetAdaptiveTracks(s);
         s.notches.fill(AdaptiveNotch{});
+        s.averagedPower.fill(0.0f);
         s.engaged = true;
     }
     const Thresholds th = ThresholdsFor(bank.sensitivity);
@@ -948,6 +1063,7 @@ void AnalyseAdaptiveFrame(NotchBank& bank, const float* mag)
     MeasureTracks(bank.adaptive, f, th);
     FindPeaks(bank, f);
     DecideTracks(bank, f, th);
+    FindRinging(bank, f);
 }
 
 } // namespace ringstill

@@ -1,9 +1,11 @@
 // Adaptive Auto Catch: the second way the detector finds and keeps automatic notches. It searches
 // the whole band, places a notch on a tone that looks like feedback at once, and then lets the loop
 // itself decide: a howl collapses once its notch is in (the detector hears the input, which the
-// loop feeds from the notched output), a sung or played note does not. Notches that pass are kept
-// while they are needed, lifted slowly later and deepened again the moment their tone grows; the
-// others come out within a fraction of a second and their frequency is remembered as a source.
+// loop feeds from the notched output), a sung or played note does not. A loop that only rings, its
+// peak too unsteady to follow, is found in the power averaged over half a second. Notches that pass
+// are kept while they are needed, lifted slowly later and deepened again the moment their tone
+// grows; the others come out within a fraction of a second and their frequency is remembered as a
+// source.
 // The state lives in each channel's NotchBank; everything here runs on the audio thread.
 #pragma once
 
@@ -18,6 +20,8 @@ inline constexpr int kAdaptiveTracks = 32;
 inline constexpr int kAdaptiveSlots = 20; // one per notch slot of the bank
 inline constexpr int kAdaptiveHistory = 32; // frames of level kept per tone, a power of two
 inline constexpr int kAdaptiveSources = 16;
+// Bins of the averaged spectrum: the band up to 20 kHz at the narrowest bins the analysis uses.
+inline constexpr int kAdaptiveAveragedBins = 1536;
 // A notch the loop proved a howl holds this much deeper than it was tried (at Auto Cut), down to
 // -40 dB: a notch narrower than the room's mode moves the loop's phase crossing onto its own skirt,
 // and a deeper one cuts more there.
@@ -104,6 +108,11 @@ struct AdaptiveCatchState
     std::array<AdaptiveTrack, kAdaptiveTracks> tracks{};
     std::array<AdaptiveNotch, kAdaptiveSlots> notches{};
     std::array<AdaptiveSource, kAdaptiveSources> sources{};
+    // Each bin's power averaged over about half a second, and for how many averaging steps in a
+    // row it has stood out of its neighbours as a loop's resonance does.
+    std::array<float, kAdaptiveAveragedBins> averagedPower{};
+    std::array<std::int32_t, kAdaptiveAveragedBins> ringing{};
+    std::int32_t averagingPhase = 0;
     bool engaged = false; // the last frame ran in this mode
     // Frames after its cut was in that the slowest kept howl took to start falling: a reverberant
     // room's howls are slow to fall, and its trials get the longer patience.
@@ -115,7 +124,7 @@ struct AdaptiveCatchState
 // first frame after Classic it takes the automatic notches it finds as kept ones.
 void AnalyseAdaptiveFrame(NotchBank& bank, const float* mag);
 
-// Audio thread: forgets every tone being followed (after a bad sample); notches stay.
+// Audio thread: forgets every tone being followed or ringing (after a bad sample); notches stay.
 void ForgetAdaptiveTracks(AdaptiveCatchState& state);
 
 } // namespace ringstill

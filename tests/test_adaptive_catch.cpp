@@ -588,6 +588,61 @@ INSTANTIATE_TEST_SUITE_P(HowlOrNote, AdaptiveRenewal,
                          ::testing::Values(RenewalCase{"LoopGains", true}, RenewalCase{"NotePlayed", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// What rings rather than howls, so that its peak wanders and breaks up from frame to frame: a loop at
+// unity gain in a long room, at the lowest Sensitivity, where no tone of it stands out far enough
+// for long enough to be tried; or a band of noise in the programme. Averaged, both stand out and are
+// tried: the loop's ringing collapses under its notch and is kept, the band is lifted and remembered.
+class AdaptiveRinging : public AdaptiveLoop, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(AdaptiveRinging, IsTriedFromTheAverageAndKeptOnlyWhenTheLoopRings)
+{
+    const bool loop = GetParam();
+    constexpr double kRingHz = 900.0;
+    Resonance band(kRingHz, 40.0);
+    Noise bandNoise(12345);
+    if (loop)
+    {
+        bank.sensitivity = 0.0f;
+        CloseLoop(0.0, kRingHz, 40.0);
+    }
+    else
+    {
+        CloseLoop(-100.0);
+        source = [&, this](std::int64_t) { return noise.Next(1e-3f) + band.Run(bandNoise.Next(0.03f)); };
+    }
+    double triedAt = -1.0;
+    std::vector<float> before, after;
+    Run(10.0, [&](const std::vector<float>& mic) {
+        const Notch* slot = AutoSlotNear(kRingHz);
+        if (slot != nullptr && triedAt < 0.0)
+            triedAt = static_cast<double>(clock) / kRate;
+        std::vector<float>& into = triedAt < 0.0 ? before : after;
+        into.insert(into.end(), mic.begin(), mic.end());
+        if (into.size() > static_cast<std::size_t>(kRate))
+            into.erase(into.begin(), into.begin() + kBlock);
+    });
+    ASSERT_GE(triedAt, 0.0) << "never tried";
+    EXPECT_LT(triedAt, 6.0) << "tried only once it stood out as a tone";
+    const Notch* slot = AutoSlotNear(kRingHz);
+    if (loop)
+    {
+        ASSERT_NE(slot, nullptr);
+        EXPECT_EQ(StateOf(slot).phase, AdaptivePhase::Kept);
+        EXPECT_LT(ToneDb(after, kRingHz), ToneDb(before, kRingHz) - 10.0);
+    }
+    else
+    {
+        EXPECT_TRUE(slot == nullptr || slot->targetDepth == 0.0f) << "the band kept a notch";
+        EXPECT_TRUE(std::any_of(bank.adaptive.sources.begin(), bank.adaptive.sources.end(),
+                                [&](const AdaptiveSource& s) { return std::fabs(s.frequency - kRingHz) < 30.0f; }));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(LoopOrProgramme, AdaptiveRinging, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "LoopAtUnity" : "BandOfNoise"; });
+
 TEST_F(AdaptiveLoop, NeverAllocatesWhileCatchingTryingAndLifting)
 {
     CloseLoop(+6.0);
