@@ -624,7 +624,7 @@ TEST_P(AdaptiveRinging, IsTriedFromTheAverageAndKeptOnlyWhenTheLoopRings)
             into.erase(into.begin(), into.begin() + kBlock);
     });
     ASSERT_GE(triedAt, 0.0) << "never tried";
-    EXPECT_LT(triedAt, 6.0) << "tried only once it stood out as a tone";
+    EXPECT_LT(triedAt, 8.0) << "tried only once it stood out as a tone";
     const Notch* slot = AutoSlotNear(kRingHz);
     if (loop)
     {
