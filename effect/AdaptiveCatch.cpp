@@ -222,15 +222,27 @@ float LevelDbAt(const Frame& f, float hz)
 }
 
 // Mean magnitude of the bins near..far away from k on both sides, in dB.
-float AroundDb(const Frame& f, int k, int near, int far)
+// The sum of a spectrum's bins near..far away from k on both sides (DC excluded), and how many.
+struct BinSum
 {
     float sum = 0.0f;
     int count = 0;
-    for (int j = std::max(1, k - far); j <= k - near; ++j, ++count)
-        sum += f.mag[j];
-    for (int j = k + near; j <= std::min(f.half - 1, k + far); ++j, ++count)
-        sum += f.mag[j];
-    return count > 0 ? ToDb(sum / static_cast<float>(count)) : ToDb(0.0f);
+};
+
+BinSum SumAround(const float* spectrum, int size, int k, int near, int far)
+{
+    BinSum s;
+    for (int j = std::max(1, k - far); j <= k - near; ++j, ++s.count)
+        s.sum += spectrum[j];
+    for (int j = k + near; j <= std::min(size - 1, k + far); ++j, ++s.count)
+        s.sum += spectrum[j];
+    return s;
+}
+
+float AroundDb(const Frame& f, int k, int near, int far)
+{
+    const BinSum s = SumAround(f.mag, f.half, k, near, far);
+    return s.count > 0 ? ToDb(s.sum / static_cast<float>(s.count)) : ToDb(0.0f);
 }
 
 float SurroundDb(const Frame& f, float hz) { return AroundDb(f, BinOf(f, hz), kNearBins, kSurroundBins); }
@@ -927,23 +939,10 @@ void DecideTracks(NotchBank& bank, const Frame& f, const Thresholds& th)
 // An averaged bin's power over the mean of its neighbours kRingingNear..kRingingFar away (linear).
 float AveragedProminence(const AdaptiveCatchState& s, int k, int bins)
 {
-    const auto power = [&](int j) { return s.averagedPower[static_cast<std::size_t>(j)]; };
-    float sum = 0.0f;
-    int count = 0;
-    for (int d = kRingingNear; d <= kRingingFar; ++d)
-    {
-        if (k - d >= 1)
-        {
-            sum += power(k - d);
-            ++count;
-        }
-        if (k + d < bins)
-        {
-            sum += power(k + d);
-            ++count;
-        }
-    }
-    return sum > 0.0f ? power(k) * static_cast<float>(count) / sum : 0.0f;
+    const BinSum around = SumAround(s.averagedPower.data(), bins, k, kRingingNear, kRingingFar);
+    return around.sum > 0.0f
+               ? s.averagedPower[static_cast<std::size_t>(k)] * static_cast<float>(around.count) / around.sum
+               : 0.0f;
 }
 
 // A partial's peak near hz in the average: a held note's octave or fundamental shows there.
