@@ -165,6 +165,9 @@ constexpr double kRingingSeconds = 2.0;
 constexpr int kRingingNear = 3;
 constexpr int kRingingFar = 6;
 constexpr float kAveragedPartialDb = 6.0f;
+// The low band's finer bins are searched up to here (above, the analysis's bins hold a mode alone).
+constexpr float kLowTopHz = 320.0f;
+constexpr int kLowLanes = 8;
 
 // A notch is never narrower than the analysis can place it: below about 600 Hz at 48 kHz a new
 // automatic notch is one bin wide rather than Auto Width's Q.
@@ -385,17 +388,17 @@ int SlotNear(const NotchBank& bank, float hz, float bins)
 
 // Gaussian interpolation of a Hann-windowed peak: the log magnitudes are nearly a parabola. It
 // serves a power spectrum as well (its logs are twice the magnitudes', which the ratio cancels).
-float RefinedHz(const Frame& f, int k, const float* spectrum)
+float RefinedHz(int k, const float* spectrum, float binHz)
 {
     const float a = std::log(std::max(spectrum[k - 1], kFloorAmplitude));
     const float b = std::log(std::max(spectrum[k], kFloorAmplitude));
     const float c = std::log(std::max(spectrum[k + 1], kFloorAmplitude));
     const float curvature = a - 2.0f * b + c;
     const float offset = curvature < 0.0f ? std::clamp(0.5f * (a - c) / curvature, -0.5f, 0.5f) : 0.0f;
-    return (static_cast<float>(k) + offset) * f.binHz;
+    return (static_cast<float>(k) + offset) * binHz;
 }
 
-float RefinedHz(const Frame& f, int k) { return RefinedHz(f, k, f.mag); }
+float RefinedHz(const Frame& f, int k) { return RefinedHz(k, f.mag, f.binHz); }
 
 // A new peak joins the tone within a bin of it, or starts one (in place of the least prominent
 // tone when all are in use and it stands out more).
@@ -775,9 +778,16 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
     // A note's octave ends with it; a howl has none (clipped, it adds odd harmonics only).
     const float octaveFell =
         a.octaveStood ? std::max(0.0f, a.refOctaveDb - LevelDbAt(f, 2.0f * slot.frequency)) : 0.0f;
-    const float fell = std::max(around.fellDb, octaveFell);
+    // A tone that stood out as only a howl does owes its level to the loop, not to the programme
+    // around it: the programme's pausing meanwhile does not explain its fall.
+    const float fell = std::max(a.refProminenceDb >= kLoneToneDb ? 0.0f : around.fellDb, octaveFell);
     const bool glided = moved && SideDb(f, slot.frequency, kGlideShare) > expected - kGlideReach * needed;
-    const float collapse = glided ? 0.0f : expected - (a.widened ? wideDb : levelDb) - fell;
+    // Widened, the tone is the loudest bin within the band the notch now covers.
+    const float toneDb = a.widened ? std::max(levelDb, SideDb(f, slot.frequency, 0.5f / slot.q)) : levelDb;
+    const float collapse = glided ? 0.0f : expected - toneDb - fell;
+    // A swell is the tone rising above its course further than its surroundings rose: their
+    // falling meanwhile (a pause in the programme) leaves a held howl where it was.
+    const bool swelled = !glided && toneDb - expected - around.roseDb >= kSwellDb;
     if (collapse < 0.5f * needed)
         a.collapsed = -1;
     else if (a.collapsed < 0 && collapse >= needed)
@@ -790,7 +800,7 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
         bank.adaptive.slowestCollapse = std::max(bank.adaptive.slowestCollapse, a.collapsed);
         Keep(bank, f, index, levelDb);
     }
-    else if ((since >= Frames(f, kSwellSeconds) && collapse + around.roseDb <= -kSwellDb)
+    else if ((since >= Frames(f, kSwellSeconds) && swelled)
              || (since >= Frames(f, patience * kOnsetSeconds) && a.collapsed < 0 && collapse < kOnsetDb)
              || (since >= Frames(f, kUnmovedPatience * kOnsetSeconds) && a.collapsed < 0 && collapse < kUnmovedDb
                  && bank.adaptive.slowestCollapse <= Frames(f, kSlowRoomSeconds))
@@ -936,64 +946,68 @@ void DecideTracks(NotchBank& bank, const Frame& f, const Thresholds& th)
     }
 }
 
-// An averaged bin's power over the mean of its neighbours kRingingNear..kRingingFar away (linear).
-float AveragedProminence(const AdaptiveCatchState& s, int k, int bins)
+// Power averaged bin by bin over kAveragingSeconds, and for how many averaging steps in a row each
+// bin has stood out of its neighbours; lo..top is where a ringing loop is looked for.
+struct Averaged
 {
-    const BinSum around = SumAround(s.averagedPower.data(), bins, k, kRingingNear, kRingingFar);
-    return around.sum > 0.0f
-               ? s.averagedPower[static_cast<std::size_t>(k)] * static_cast<float>(around.count) / around.sum
-               : 0.0f;
+    float* power;
+    std::int32_t* counts;
+    int bins;
+    float binHz;
+    int lo;
+    int top;
+};
+
+// An averaged bin's power over the mean of its neighbours kRingingNear..kRingingFar away (linear).
+float AveragedProminence(const Averaged& a, int k)
+{
+    const BinSum around = SumAround(a.power, a.bins, k, kRingingNear, kRingingFar);
+    return around.sum > 0.0f ? a.power[k] * static_cast<float>(around.count) / around.sum : 0.0f;
 }
 
 // A partial's peak near hz in the average: a held note's octave or fundamental shows there.
-bool AveragedPeakNear(const AdaptiveCatchState& s, const Frame& f, float hz, int bins)
+bool AveragedPeakNear(const Averaged& a, float hz)
 {
-    const int c = static_cast<int>(std::lround(hz / f.binHz));
-    if (c < 2 || c > bins - 2)
+    const int c = static_cast<int>(std::lround(hz / a.binHz));
+    if (c < 2 || c > a.bins - 2)
         return false;
     int k = c;
     for (int j : {c - 1, c + 1})
-        if (s.averagedPower[static_cast<std::size_t>(j)] > s.averagedPower[static_cast<std::size_t>(k)])
+        if (a.power[j] > a.power[k])
             k = j;
-    return AveragedProminence(s, k, bins) >= std::pow(10.0f, 0.1f * kAveragedPartialDb);
+    return AveragedProminence(a, k) >= std::pow(10.0f, 0.1f * kAveragedPartialDb);
 }
 
-// Every kAveragingStride-th frame: the average moves on, and a bin that has rung long enough
-// without being a followed tone, a source or a partial in the average gets a trial notch.
-void FindRinging(NotchBank& bank, const Frame& f)
+// The average moves on by `share` toward this frame's power; a bin that has rung long enough
+// without being a followed tone, a source or a partial in the average (this one's or, beyond its
+// end, `wider`) gets a trial notch.
+void FindRinging(NotchBank& bank, const Frame& f, const Averaged& a, const float* framePower, float share,
+                 const Averaged& wider)
 {
     AdaptiveCatchState& s = bank.adaptive;
-    s.averagingPhase = (s.averagingPhase + 1) % kAveragingStride;
-    if (s.averagingPhase != 0)
-        return;
-    const int bins = std::min(kAdaptiveAveragedBins, f.half);
-    const float share = std::min(1.0f, kAveragingStride / static_cast<float>(kAveragingSeconds * f.framesPerSecond));
-    for (int k = 0; k < bins; ++k)
-    {
-        float& power = s.averagedPower[static_cast<std::size_t>(k)];
-        power += (f.mag[k] * f.mag[k] - power) * share;
-    }
+    for (int k = 0; k < a.bins; ++k)
+        a.power[k] += (framePower[k] - a.power[k]) * share;
     const float standsOut = std::pow(10.0f, 0.1f * kRingingDb);
     const int steps = Frames(f, kRingingSeconds) / kAveragingStride;
-    const int top = std::min(f.hi, bins - 1 - kRingingNear);
-    const float* power = s.averagedPower.data();
-    std::int32_t* counts = s.ringing.data();
+    const int top = std::min(a.top, a.bins - 1 - kRingingNear);
+    const float* power = a.power;
+    std::int32_t* counts = a.counts;
     // A first pass without branches: a local maximum standing clear of the bin 3 above (one of the
     // at most 8 it is compared with). It rules out nearly every bin, so the second pass rarely
     // reaches the full comparison.
     const float clearOfOne = standsOut / static_cast<float>(2 * (kRingingFar - kRingingNear + 1));
-    for (int k = f.lo; k <= top; ++k)
+    for (int k = a.lo; k <= top; ++k)
     {
         const int candidate = static_cast<int>(power[k] >= power[k - 1]) & static_cast<int>(power[k] >= power[k + 1])
                               & static_cast<int>(power[k] >= clearOfOne * power[k + kRingingNear]);
         counts[k] = (counts[k] + 1) * candidate;
     }
-    for (int k = f.lo; k <= top; ++k)
+    for (int k = a.lo; k <= top; ++k)
     {
         std::int32_t& count = counts[k];
         if (count == 0)
             continue;
-        if (AveragedProminence(s, k, bins) < standsOut)
+        if (AveragedProminence(a, k) < standsOut)
         {
             count = 0;
             continue;
@@ -1001,19 +1015,113 @@ void FindRinging(NotchBank& bank, const Frame& f)
         if (count < steps || bank.hold)
             continue;
         count = 0;
-        const float hz = RefinedHz(f, k, power);
+        const float hz = RefinedHz(k, power, a.binHz);
         const float levelDb = LevelDbAt(f, hz);
         const auto followed = [&](const AdaptiveTrack& t) {
             return t.active && t.frames >= kSteadyFrames && std::fabs(t.frequency - hz) < f.binHz;
         };
+        const auto partialAt = [&](float at) {
+            return at < static_cast<float>(a.bins - 2) * a.binHz ? AveragedPeakNear(a, at) : AveragedPeakNear(wider, at);
+        };
         if (SlotNear(bank, hz, kSameNotchBins) >= 0 || LikeSource(s, hz, levelDb, f.binHz)
-            || std::any_of(s.tracks.begin(), s.tracks.end(), followed) || AveragedPeakNear(s, f, 2.0f * hz, bins)
-            || AveragedPeakNear(s, f, 0.5f * hz, bins))
+            || std::any_of(s.tracks.begin(), s.tracks.end(), followed) || partialAt(2.0f * hz) || partialAt(0.5f * hz))
             continue;
         AdaptiveTrack t;
         StartTrack(t, hz, levelDb, levelDb - SurroundDb(f, hz));
         Place(bank, f, t, HowlEvidence::Stood);
     }
+}
+
+float AveragingShare(const Frame& f)
+{
+    return std::min(1.0f, kAveragingStride / static_cast<float>(kAveragingSeconds * f.framesPerSecond));
+}
+
+Averaged WholeBand(NotchBank& bank, const Frame& f)
+{
+    AdaptiveCatchState& s = bank.adaptive;
+    const int bins = std::min(kAdaptiveAveragedBins, f.half);
+    return {s.averagedPower.data(), s.ringing.data(), bins, f.binHz, f.lo, std::min(f.hi, bins - 1 - kRingingNear)};
+}
+
+// ---- the low band, finer ----------------------------------------------------------------------------
+
+bool LowBandReady(const NotchBank& bank)
+{
+    return bank.lowFft.Size() == kAdaptiveLowSize && bank.lowWindow.size() == kAdaptiveLowSize
+           && bank.lowDecimation > 0 && bank.lowDecimation * kAdaptiveLowPerHop == bank.hopSize
+           && bank.lowTaps.size() % kLowLanes == 0
+           && static_cast<int>(bank.lowTaps.size()) + bank.hopSize <= bank.analysisSize;
+}
+
+// The newest hop of the analysis buffer, decimated into the ring.
+void DecimateHop(NotchBank& bank)
+{
+    AdaptiveCatchState& s = bank.adaptive;
+    const int length = static_cast<int>(bank.lowTaps.size());
+    const int d = bank.lowDecimation;
+    // Each output ends one decimation step: a dot product of the taps with the samples before it,
+    // in kLowLanes running sums that the compiler keeps in vector registers.
+    const float* first = bank.analysisBuffer.data() + bank.analysisSize - bank.hopSize - length;
+    const float* taps = bank.lowTaps.data();
+    for (int j = 0; j < kAdaptiveLowPerHop; ++j)
+    {
+        const float* x = first + (j + 1) * d;
+        std::array<float, kLowLanes> lanes{};
+        for (int t = 0; t < length; t += kLowLanes)
+            for (int l = 0; l < kLowLanes; ++l)
+                lanes[static_cast<std::size_t>(l)] += taps[t + l] * x[t + l];
+        float sum = 0.0f;
+        for (float v : lanes)
+            sum += v;
+        s.lowInput[static_cast<std::size_t>(s.lowWrite)] = sum;
+        s.lowWrite = (s.lowWrite + 1) % kAdaptiveLowSize;
+    }
+}
+
+// The ring's power spectrum, oldest sample first, into `power` (kAdaptiveLowBins values).
+void LowSpectrum(NotchBank& bank, float* power)
+{
+    AdaptiveCatchState& s = bank.adaptive;
+    float* re = bank.lowFft.InputReal();
+    float* im = bank.lowFft.InputImag();
+    for (int i = 0; i < kAdaptiveLowSize; ++i)
+    {
+        re[i] = s.lowInput[static_cast<std::size_t>((s.lowWrite + i) % kAdaptiveLowSize)]
+                * bank.lowWindow[static_cast<std::size_t>(i)];
+        im[i] = 0.0f;
+    }
+    const SplitComplex bins = bank.lowFft.Forward();
+    for (int k = 0; k < kAdaptiveLowBins; ++k)
+        power[k] = bins.re[k] * bins.re[k] + bins.im[k] * bins.im[k];
+}
+
+// Every kAveragingStride-th frame, both averages move on and are searched for a ringing loop: the
+// whole band at the analysis's bins, and below kLowTopHz at the low band's finer ones, where a room's
+// modes lie closer than the analysis's bins.
+void FindRinging(NotchBank& bank, const Frame& f)
+{
+    AdaptiveCatchState& s = bank.adaptive;
+    const bool low = LowBandReady(bank);
+    if (low)
+        DecimateHop(bank);
+    s.averagingPhase = (s.averagingPhase + 1) % kAveragingStride;
+    if (s.averagingPhase != 0)
+        return;
+    const float share = AveragingShare(f);
+    const Averaged whole = WholeBand(bank, f);
+    std::array<float, kAdaptiveAveragedBins> framePower;
+    for (int k = 0; k < whole.bins; ++k)
+        framePower[static_cast<std::size_t>(k)] = f.mag[k] * f.mag[k];
+    FindRinging(bank, f, whole, framePower.data(), share, whole);
+    if (!low)
+        return;
+    const float lowBinHz = static_cast<float>(bank.sampleRate / bank.lowDecimation) / kAdaptiveLowSize;
+    const Averaged fine{s.lowPower.data(), s.lowRinging.data(), kAdaptiveLowBins, lowBinHz,
+                        std::max(kRingingFar + 1, static_cast<int>(std::ceil(kBandLowHz / lowBinHz))),
+                        static_cast<int>(kLowTopHz / lowBinHz)};
+    LowSpectrum(bank, framePower.data());
+    FindRinging(bank, f, fine, framePower.data(), share, whole);
 }
 
 void AgeSources(AdaptiveCatchState& s)
@@ -1024,11 +1132,39 @@ void AgeSources(AdaptiveCatchState& s)
 
 } // namespace
 
+void PrepareAdaptiveCatch(NotchBank& bank)
+{
+    bank.lowDecimation = bank.hopSize / kAdaptiveLowPerHop;
+    bank.lowFft.Prepare(kAdaptiveLowSize);
+    bank.lowWindow.resize(kAdaptiveLowSize);
+    const float twoPi = static_cast<float>(kTwoPiF);
+    for (int i = 0; i < kAdaptiveLowSize; ++i)
+        bank.lowWindow[static_cast<std::size_t>(i)] =
+            (1.0f - std::cos(twoPi * static_cast<float>(i) / static_cast<float>(kAdaptiveLowSize - 1))) * 0.5f;
+    // Three moving sums of one decimation step each: nulls on every multiple of the decimated rate,
+    // which is where what would fold onto the low band lies; 2 dB down at 320 Hz. Oldest
+    // sample first (they are symmetric), led by zeros to a whole number of lanes.
+    const int d = std::max(1, bank.lowDecimation);
+    std::vector<float> taps(1, 1.0f);
+    for (int stage = 0; stage < 3; ++stage)
+    {
+        std::vector<float> next(taps.size() + static_cast<std::size_t>(d) - 1, 0.0f);
+        for (std::size_t i = 0; i < taps.size(); ++i)
+            for (int j = 0; j < d; ++j)
+                next[i + static_cast<std::size_t>(j)] += taps[i] / static_cast<float>(d);
+        taps = std::move(next);
+    }
+    taps.insert(taps.begin(), (kLowLanes - taps.size() % kLowLanes) % kLowLanes, 0.0f);
+    bank.lowTaps = std::move(taps);
+}
+
 void ForgetAdaptiveTracks(AdaptiveCatchState& state)
 {
     for (AdaptiveTrack& t : state.tracks)
         t = AdaptiveTrack{};
     state.ringing.fill(0);
+    state.lowRinging.fill(0);
+    state.lowInput.fill(0.0f);
 }
 
 void AnalyseAdaptiveFrame(NotchBank& bank, const float* mag)
@@ -1054,6 +1190,7 @@ void AnalyseAdaptiveFrame(NotchBank& bank, const float* mag)
         ForgetAdaptiveTracks(s);
         s.notches.fill(AdaptiveNotch{});
         s.averagedPower.fill(0.0f);
+        s.lowPower.fill(0.0f);
         s.engaged = true;
     }
     const Thresholds th = ThresholdsFor(bank.sensitivity);

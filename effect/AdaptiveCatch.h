@@ -22,6 +22,11 @@ inline constexpr int kAdaptiveHistory = 32; // frames of level kept per tone, a 
 inline constexpr int kAdaptiveSources = 16;
 // Bins of the averaged spectrum: the band up to 20 kHz at the narrowest bins the analysis uses.
 inline constexpr int kAdaptiveAveragedBins = 1536;
+// The low band looked at finer: the input decimated to 8 samples a hop (1.5 kHz at 48 kHz), the last
+// kAdaptiveLowSize of them transformed (170 ms, 5.9 Hz bins), the first kAdaptiveLowBins averaged.
+inline constexpr int kAdaptiveLowPerHop = 8;
+inline constexpr int kAdaptiveLowSize = 256;
+inline constexpr int kAdaptiveLowBins = 120;
 // A notch the loop proved a howl holds this much deeper than it was tried (at Auto Cut), down to
 // -40 dB: a notch narrower than the room's mode moves the loop's phase crossing onto its own skirt,
 // and a deeper one cuts more there.
@@ -113,11 +118,19 @@ struct AdaptiveCatchState
     std::array<float, kAdaptiveAveragedBins> averagedPower{};
     std::array<std::int32_t, kAdaptiveAveragedBins> ringing{};
     std::int32_t averagingPhase = 0;
+    // The same for the low band, finer: its decimated input (a ring) and its averaged bins.
+    std::array<float, kAdaptiveLowSize> lowInput{};
+    std::int32_t lowWrite = 0;
+    std::array<float, kAdaptiveLowBins> lowPower{};
+    std::array<std::int32_t, kAdaptiveLowBins> lowRinging{};
     bool engaged = false; // the last frame ran in this mode
     // Frames after its cut was in that the slowest kept howl took to start falling: a reverberant
     // room's howls are slow to fall, and its trials get the longer patience.
     std::int32_t slowestCollapse = 0;
 };
+
+// Setup thread (allocates): the low band's transform, window and decimation filter.
+void PrepareAdaptiveCatch(NotchBank& bank);
 
 // Audio thread: one analysis frame in Adaptive mode, on the magnitudes the detector computed.
 // Changes the bank's automatic slots and this mode's state; never touches a manual notch. On the

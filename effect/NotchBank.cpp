@@ -199,6 +199,7 @@ void ConfigureBank(NotchBank& bank, double sampleRate)
             (1.0f - std::cos(twoPi * static_cast<float>(i) / last)) * 0.5f;
 
     PrepareDetector(bank);
+    PrepareAdaptiveCatch(bank);
     bank.filterPath = DefaultSimdPath();
 
     bank.slots.fill(Notch{});

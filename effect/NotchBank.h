@@ -71,6 +71,11 @@ struct NotchBank
     // Frame working state, prepared by ConfigureBank so the audio thread never allocates.
     FftPlan fft;                            // N points
     std::vector<std::int32_t> peakBins;     // N/2: one frame's candidate peaks
+    // Adaptive's finer look at the low band (see PrepareAdaptiveCatch).
+    FftPlan lowFft;
+    std::vector<float> lowWindow;
+    std::vector<float> lowTaps; // the decimation filter, oldest sample first
+    std::int32_t lowDecimation = 0;
     SimdPath filterPath = SimdPath::Scalar; // the notch cascade's path
 };
 
