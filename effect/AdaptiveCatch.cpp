@@ -1082,15 +1082,7 @@ void DecimateHop(NotchBank& bank)
 // The ring's power spectrum, oldest sample first, into `power` (kAdaptiveLowBins values).
 void LowSpectrum(NotchBank& bank, float* power)
 {
-    AdaptiveCatchState& s = bank.adaptive;
-    float* re = bank.lowFft.InputReal();
-    float* im = bank.lowFft.InputImag();
-    for (int i = 0; i < kAdaptiveLowSize; ++i)
-    {
-        re[i] = s.lowInput[static_cast<std::size_t>((s.lowWrite + i) % kAdaptiveLowSize)]
-                * bank.lowWindow[static_cast<std::size_t>(i)];
-        im[i] = 0.0f;
-    }
+    WindowRing(bank.lowFft, bank.adaptive.lowInput.data(), bank.adaptive.lowWrite, bank.lowWindow.data());
     const SplitComplex bins = bank.lowFft.Forward();
     for (int k = 0; k < kAdaptiveLowBins; ++k)
         power[k] = bins.re[k] * bins.re[k] + bins.im[k] * bins.im[k];
@@ -1137,10 +1129,7 @@ void PrepareAdaptiveCatch(NotchBank& bank)
     bank.lowDecimation = bank.hopSize / kAdaptiveLowPerHop;
     bank.lowFft.Prepare(kAdaptiveLowSize);
     bank.lowWindow.resize(kAdaptiveLowSize);
-    const float twoPi = static_cast<float>(kTwoPiF);
-    for (int i = 0; i < kAdaptiveLowSize; ++i)
-        bank.lowWindow[static_cast<std::size_t>(i)] =
-            (1.0f - std::cos(twoPi * static_cast<float>(i) / static_cast<float>(kAdaptiveLowSize - 1))) * 0.5f;
+    FillHannWindow(bank.lowWindow.data(), kAdaptiveLowSize);
     // Three moving sums of one decimation step each: nulls on every multiple of the decimated rate,
     // which is where what would fold onto the low band lies; 2 dB down at 320 Hz. Oldest
     // sample first (they are symmetric), led by zeros to a whole number of lanes.

@@ -30,6 +30,22 @@ bool IsPowerOfTwo(int n)
 
 } // namespace
 
+void FillHannWindow(float* window, int n)
+{
+    const float twoPi = static_cast<float>(kTwoPiF);
+    const float last = static_cast<float>(n - 1);
+    for (int i = 0; i < n; ++i)
+        window[i] = (1.0f - std::cos(twoPi * static_cast<float>(i) / last)) * 0.5f;
+}
+
+void WindowRing(FftPlan& plan, const float* ring, int oldest, const float* window)
+{
+    const DspKernels& kernels = plan.Kernels();
+    const int older = plan.Size() - oldest; // samples from the oldest to the ring's end
+    kernels.windowReal(ring + oldest, window, plan.InputReal(), plan.InputImag(), older);
+    kernels.windowReal(ring, window + older, plan.InputReal() + older, plan.InputImag() + older, oldest);
+}
+
 void ComputeFft(std::complex<float>* values, int count)
 {
     if (values == nullptr || count < 2)

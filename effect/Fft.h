@@ -62,4 +62,11 @@ private:
 // Audio thread: ComputeFft through a prepared plan of `values`' count.
 void ComputeFft(FftPlan& plan, std::complex<float>* values);
 
+// The symmetric Hann window of n points, in single precision, into window.
+void FillHannWindow(float* window, int n);
+
+// Audio thread: a ring of plan.Size() samples, oldest at `oldest`, times the window, as the plan's
+// next input.
+void WindowRing(FftPlan& plan, const float* ring, int oldest, const float* window);
+
 } // namespace ringstill

@@ -19,12 +19,7 @@ float Sanitised(float x)
 // The windowed input ring, oldest sample first, as the transform's input.
 void FormFrame(NoReverbChannel& channel)
 {
-    const DspKernels& kernels = channel.fft.Kernels();
-    const int older = kNoReverbFrameSize - channel.writeIndex; // samples from the write index to the ring's end
-    kernels.windowReal(channel.inputRing.data() + channel.writeIndex, channel.window.data(), channel.fft.InputReal(),
-                       channel.fft.InputImag(), older);
-    kernels.windowReal(channel.inputRing.data(), channel.window.data() + older, channel.fft.InputReal() + older,
-                       channel.fft.InputImag() + older, channel.writeIndex);
+    WindowRing(channel.fft, channel.inputRing.data(), channel.writeIndex, channel.window.data());
 }
 
 // Gains of bins 0..256 (and the averages' update while on), mirrored onto 257..511.
@@ -80,9 +75,7 @@ void NoReverbChannel::Prepare(double fs)
     gain.fill(1.0f);
     fft.Prepare(kNoReverbFrameSize);
 
-    const float twoPi = static_cast<float>(kTwoPiF);
-    for (int i = 0; i < kNoReverbFrameSize; ++i)
-        window[i] = (1.0f - std::cos(twoPi * static_cast<float>(i) / static_cast<float>(kNoReverbFrameSize - 1))) * 0.5f;
+    FillHannWindow(window.data(), kNoReverbFrameSize);
     float sum = 0.0f;
     for (int i = 0; i < kNoReverbFrameSize; i += kNoReverbHop)
         sum += window[i] * window[i];

@@ -191,12 +191,7 @@ void ConfigureBank(NotchBank& bank, double sampleRate)
     bank.analysisBuffer.assign(size, 0.0f);
     bank.spectrum.assign(size / 2, 0.0f);
     bank.window.resize(size);
-    // Symmetric Hann window, in float like the rest of the detector.
-    const float twoPi = static_cast<float>(kTwoPiF);
-    const float last = static_cast<float>(n - 1);
-    for (int i = 0; i < n; ++i)
-        bank.window[static_cast<std::size_t>(i)] =
-            (1.0f - std::cos(twoPi * static_cast<float>(i) / last)) * 0.5f;
+    FillHannWindow(bank.window.data(), n);
 
     PrepareDetector(bank);
     PrepareAdaptiveCatch(bank);
