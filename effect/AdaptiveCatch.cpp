@@ -978,15 +978,15 @@ bool AveragedPeakNear(const Averaged& a, float hz)
     return AveragedProminence(a, k) >= std::pow(10.0f, 0.1f * kAveragedPartialDb);
 }
 
-// The average moves on by `share` toward this frame's power; a bin that has rung long enough
-// without being a followed tone, a source or a partial in the average (this one's or, beyond its
-// end, `wider`) gets a trial notch.
-void FindRinging(NotchBank& bank, const Frame& f, const Averaged& a, const float* framePower, float share,
+// The average moves on by `share` toward the power of this frame's magnitudes; a bin that has rung
+// long enough without being a followed tone, a source or a partial in the average (this one's or,
+// beyond its end, `wider`) gets a trial notch.
+void FindRinging(NotchBank& bank, const Frame& f, const Averaged& a, const float* mag, float share,
                  const Averaged& wider)
 {
     AdaptiveCatchState& s = bank.adaptive;
     for (int k = 0; k < a.bins; ++k)
-        a.power[k] += (framePower[k] - a.power[k]) * share;
+        a.power[k] += (mag[k] * mag[k] - a.power[k]) * share;
     const float standsOut = std::pow(10.0f, 0.1f * kRingingDb);
     const int steps = Frames(f, kRingingSeconds) / kAveragingStride;
     const int top = std::min(a.top, a.bins - 1 - kRingingNear);
@@ -1079,13 +1079,14 @@ void DecimateHop(NotchBank& bank)
     }
 }
 
-// The ring's power spectrum, oldest sample first, into `power` (kAdaptiveLowBins values).
-void LowSpectrum(NotchBank& bank, float* power)
+// The ring's magnitude spectrum, oldest sample first: kAdaptiveLowBins values, in the transform's
+// own output, valid until its next use.
+const float* LowSpectrum(NotchBank& bank)
 {
     WindowRing(bank.lowFft, bank.adaptive.lowInput.data(), bank.adaptive.lowWrite, bank.lowWindow.data());
     const SplitComplex bins = bank.lowFft.Forward();
-    for (int k = 0; k < kAdaptiveLowBins; ++k)
-        power[k] = bins.re[k] * bins.re[k] + bins.im[k] * bins.im[k];
+    bank.lowFft.Kernels().magnitude(bins.re, bins.im, bins.re, kAdaptiveLowBins);
+    return bins.re;
 }
 
 // Every kAveragingStride-th frame, both averages move on and are searched for a ringing loop: the
@@ -1102,18 +1103,14 @@ void FindRinging(NotchBank& bank, const Frame& f)
         return;
     const float share = AveragingShare(f);
     const Averaged whole = WholeBand(bank, f);
-    std::array<float, kAdaptiveAveragedBins> framePower;
-    for (int k = 0; k < whole.bins; ++k)
-        framePower[static_cast<std::size_t>(k)] = f.mag[k] * f.mag[k];
-    FindRinging(bank, f, whole, framePower.data(), share, whole);
+    FindRinging(bank, f, whole, f.mag, share, whole);
     if (!low)
         return;
     const float lowBinHz = static_cast<float>(bank.sampleRate / bank.lowDecimation) / kAdaptiveLowSize;
     const Averaged fine{s.lowPower.data(), s.lowRinging.data(), kAdaptiveLowBins, lowBinHz,
                         std::max(kRingingFar + 1, static_cast<int>(std::ceil(kBandLowHz / lowBinHz))),
                         static_cast<int>(kLowTopHz / lowBinHz)};
-    LowSpectrum(bank, framePower.data());
-    FindRinging(bank, f, fine, framePower.data(), share, whole);
+    FindRinging(bank, f, fine, LowSpectrum(bank), share, whole);
 }
 
 void AgeSources(AdaptiveCatchState& s)
