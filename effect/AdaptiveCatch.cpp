@@ -115,6 +115,7 @@ constexpr float kGlideDb = 3.0f;
 constexpr float kGlideReach = 1.5f;
 constexpr int kSideBins = 4;
 constexpr float kGlideShare = 0.3f;
+constexpr float kGlideOverSurroundDb = 9.0f;
 constexpr float kWidenFactor = 3.0f;
 constexpr float kWidestQ = 2.0f;
 // A tone that stood rather than grew widens only when it stood this far above its surroundings:
@@ -781,7 +782,11 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
     // A tone that stood out as only a howl does owes its level to the loop, not to the programme
     // around it: the programme's pausing meanwhile does not explain its fall.
     const float fell = std::max(a.refProminenceDb >= kLoneToneDb ? 0.0f : around.fellDb, octaveFell);
-    const bool glided = moved && SideDb(f, slot.frequency, kGlideShare) > expected - kGlideReach * needed;
+    // A glide carries the tone's level beside it: well clear of the surroundings the tone stood out
+    // of, where the programme's own chance peaks lie beside a tone that stood only a little out.
+    const float glideFloorDb = a.refLevelDb - a.refProminenceDb + kGlideOverSurroundDb;
+    const bool glided =
+        moved && SideDb(f, slot.frequency, kGlideShare) > std::max(expected - kGlideReach * needed, glideFloorDb);
     // Widened, the tone is the loudest bin within the band the notch now covers.
     const float toneDb = a.widened ? std::max(levelDb, SideDb(f, slot.frequency, 0.5f / slot.q)) : levelDb;
     const float collapse = glided ? 0.0f : expected - toneDb - fell;
