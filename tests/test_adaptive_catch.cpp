@@ -687,6 +687,39 @@ TEST_F(AdaptiveLoop, SlowlyFallingHowlIsKeptThoughTheProgrammePausesAroundIt)
     EXPECT_EQ(StateOf(slot).phase, AdaptivePhase::Kept);
 }
 
+// A loop just above unity in loud noise: its howl, clipped by the loudspeaker, stands only some 15 to
+// 20 dB out of the noise, and the noise's chance peaks beside it rise nearly as far. Once the tone
+// has fallen under its notch they are not the tone gliding away: its first trial keeps it.
+struct NoisyRingCase
+{
+    const char* name;
+    double hz;
+    double q;
+    float noise; // the programme's peak amplitude
+};
+
+class AdaptiveNoisyRing : public AdaptiveLoop, public ::testing::WithParamInterface<NoisyRingCase>
+{
+};
+
+TEST_P(AdaptiveNoisyRing, IsKeptOnItsFirstTrial)
+{
+    const NoisyRingCase c = GetParam();
+    CloseLoop(+1.0, c.hz, 10000.0 / c.hz, c.q);
+    source = [&, this](std::int64_t) { return noise.Next(c.noise); };
+    const auto [placedAt, liftedAt] = RunUntilLifted(10.0, c.hz);
+    ASSERT_GE(placedAt, 0.0) << "never tried";
+    EXPECT_LT(liftedAt, 0.0) << "tried at " << placedAt << " s and lifted after " << liftedAt - placedAt << " s";
+    const Notch* slot = AutoSlotNear(c.hz);
+    ASSERT_NE(slot, nullptr);
+    EXPECT_EQ(StateOf(slot).phase, AdaptivePhase::Kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(BroadOrNarrowMode, AdaptiveNoisyRing,
+                         ::testing::Values(NoisyRingCase{"Broad400Hz", 400.0, 20.0, 0.5f},
+                                           NoisyRingCase{"Narrow1kHz", 1000.0, 50.0, 0.5f}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(AdaptiveLoop, NeverAllocatesWhileCatchingTryingAndLifting)
 {
     CloseLoop(+6.0);
