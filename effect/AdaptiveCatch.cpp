@@ -111,8 +111,8 @@ constexpr float kUnmovedDb = 0.5f;
 // a howl collapsing under its notch lifts the bins beside it by a few dB from far below. A glide
 // reaches no further than kGlideShare of the tone's frequency within a trial: beside a low tone the
 // bins a few away hold another note or the loop's next mode, whose level says nothing of the voice.
-// And it stands kGlideOverSurroundDb above the surroundings the tone stood out of: noise's chance
-// peaks reach that high in about 0.2 % of bins, a gliding partial carries the tone's own level.
+// And it stands kGlideOverSurroundDb above the surroundings the tone stood out of: the programme's
+// chance peaks seldom reach that high, a gliding partial carries the tone's own level.
 constexpr float kGlideDb = 3.0f;
 constexpr float kGlideReach = 1.5f;
 constexpr int kSideBins = 4;
