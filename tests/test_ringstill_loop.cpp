@@ -275,7 +275,8 @@ TEST(LoopGainModule, OpenLoopLowersEveryBandAlikeAndPlacesNoNotch)
 }
 
 // A fixed notch (a peaking cut of 18 dB, Q 25) switched in over the given stretches, as a plug-in
-// does: the cut fades in and out over 20 ms.
+// does: the cut fades in and out over 20 ms. The programme is noise, with a note at the notch's
+// frequency toneDb over it when that is not zero.
 struct NotchTiming
 {
     double hz;
@@ -283,6 +284,7 @@ struct NotchTiming
     int placed;
     double meanSeconds;
     int overHalfSecond;
+    double toneDb = 0.0;
 };
 
 void PrintTo(const NotchTiming& t, std::ostream* out)
@@ -341,16 +343,28 @@ class LoopNotches : public ::testing::TestWithParam<NotchTiming>
 INSTANTIATE_TEST_SUITE_P(Timings, LoopNotches,
                          ::testing::Values(NotchTiming{1000.0, {{2.0, 5.0}}, 1, 3.0, 1},
                                            NotchTiming{10000.0, {{2.0, 5.0}}, 1, 3.0, 1},
-                                           NotchTiming{10000.0, {{1.0, 1.3}, {2.5, 2.8}, {4.0, 4.3}}, 3, 0.3, 0}));
+                                           NotchTiming{10000.0, {{1.0, 1.3}, {2.5, 2.8}, {4.0, 4.3}}, 3, 0.3, 0},
+                                           // A trial on a loud note: its cut and its lifting are no notch elsewhere.
+                                           NotchTiming{1500.0, {{1.0, 1.3}, {2.5, 2.8}, {4.0, 4.3}}, 3, 0.3, 0, 40.0}));
 
 TEST_P(LoopNotches, EachIsSeenOnceForAsLongAsItStays)
 {
     TimedNotch notch(GetParam());
     LoopSetup setup;
     setup.feedback = false;
+    std::vector<double> dry = Noise6s().dry;
+    if (GetParam().toneDb != 0.0)
+    {
+        double power = 0.0;
+        for (const double v : dry)
+            power += v * v / double(dry.size());
+        const double amplitude = std::sqrt(2.0 * power) * std::pow(10.0, GetParam().toneDb / 20.0);
+        for (std::size_t i = 0; i < dry.size(); ++i)
+            dry[i] += amplitude * std::sin(2.0 * std::numbers::pi * GetParam().hz * double(i) / kRate);
+    }
     LoopTrace trace;
     std::string error;
-    ASSERT_TRUE(RunLoop(setup, Noise6s().dry, Noise6s().dry.size(), notch, trace, error)) << error;
+    ASSERT_TRUE(RunLoop(setup, dry, dry.size(), notch, trace, error)) << error;
     const std::vector<NotchFrame> frames = MeasureNotches(trace, kRate);
     const NotchSummary summary = SummariseNotches(frames, kSeconds);
     EXPECT_EQ(summary.placed, GetParam().placed);

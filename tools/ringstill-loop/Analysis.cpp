@@ -285,9 +285,12 @@ std::vector<NotchFrame> MeasureNotches(const LoopTrace& trace, double rate)
     const std::vector<double> window = Hann(n);
     std::vector<double> segment(static_cast<std::size_t>(n));
     std::vector<Complex> x(static_cast<std::size_t>(half + 1)), y(static_cast<std::size_t>(half + 1)), scratch(static_cast<std::size_t>(n));
-    // Cross and auto spectra of the last three frames, summed.
-    std::vector<std::vector<Complex>> cross(3, std::vector<Complex>(static_cast<std::size_t>(half + 1)));
-    std::vector<std::vector<double>> autoPower(3, std::vector<double>(static_cast<std::size_t>(half + 1)));
+    // Input and output power spectra of the last three frames, summed. The plug-in is not noise: its
+    // output is a function of its input, so the power ratio is the transfer's magnitude. A cross
+    // spectrum would also read a notch switched in or out as dips far from it (the cut note's onset
+    // and end spread across the band decorrelate the output there).
+    std::vector<std::vector<double>> inPower(3, std::vector<double>(static_cast<std::size_t>(half + 1)));
+    std::vector<std::vector<double>> outPower(3, std::vector<double>(static_cast<std::size_t>(half + 1)));
     const std::size_t latency = std::size_t(std::max(trace.latency, 0));
     std::vector<NotchFrame> frames;
     std::vector<double> gainDb;
@@ -304,8 +307,8 @@ std::vector<NotchFrame> MeasureNotches(const LoopTrace& trace, double rate)
         const int slot = index % 3;
         for (int k = 0; k <= half; ++k)
         {
-            cross[std::size_t(slot)][std::size_t(k)] = y[std::size_t(k)] * std::conj(x[std::size_t(k)]);
-            autoPower[std::size_t(slot)][std::size_t(k)] = std::norm(x[std::size_t(k)]);
+            inPower[std::size_t(slot)][std::size_t(k)] = std::norm(x[std::size_t(k)]);
+            outPower[std::size_t(slot)][std::size_t(k)] = std::norm(y[std::size_t(k)]);
         }
         if (index < 2)
             continue;
@@ -316,7 +319,7 @@ std::vector<NotchFrame> MeasureNotches(const LoopTrace& trace, double rate)
         std::vector<double> ratioDb(static_cast<std::size_t>(half + 1), 0.0);
         for (int k = lowBin; k <= highBin; ++k)
         {
-            sxx[std::size_t(k)] = autoPower[0][std::size_t(k)] + autoPower[1][std::size_t(k)] + autoPower[2][std::size_t(k)];
+            sxx[std::size_t(k)] = inPower[0][std::size_t(k)] + inPower[1][std::size_t(k)] + inPower[2][std::size_t(k)];
             loudest = std::max(loudest, sxx[std::size_t(k)]);
         }
         frame.measuredFromBin = lowBin;
@@ -329,8 +332,8 @@ std::vector<NotchFrame> MeasureNotches(const LoopTrace& trace, double rate)
             // notches elsewhere); the samples' float precision reaches well below that.
             if (sxx[std::size_t(k)] < loudest * 1e-9 || sxx[std::size_t(k)] <= 1e-24)
                 continue;
-            const Complex sxy = cross[0][std::size_t(k)] + cross[1][std::size_t(k)] + cross[2][std::size_t(k)];
-            ratioDb[std::size_t(k)] = ToDb(std::norm(sxy) / (sxx[std::size_t(k)] * sxx[std::size_t(k)]));
+            const double syy = outPower[0][std::size_t(k)] + outPower[1][std::size_t(k)] + outPower[2][std::size_t(k)];
+            ratioDb[std::size_t(k)] = ToDb(syy / sxx[std::size_t(k)]);
             frame.measured[std::size_t(k - lowBin)] = true;
             gainDb.push_back(ratioDb[std::size_t(k)]);
         }
