@@ -103,6 +103,10 @@ constexpr double kStoodPatience = 2.0;
 constexpr double kUnmovedPatience = 1.5;
 constexpr double kSlowRoomSeconds = 0.1;
 constexpr float kUnmovedDb = 0.5f;
+// A widened trial whose tone has fallen no further for this long, and has not collapsed by the time
+// a held note is lifted, is a note that faded a little and holds: under a notch wide enough for it,
+// a howl's fall goes on. In a quick room only, as for the held note: a slow room's howls fall in fits.
+constexpr double kStalledSeconds = 0.1;
 // Energy that appears beside the notch as the tone falls: the voice glided, the loop did nothing;
 // or, before a growing tone has fallen, the notch bent the loop's phase beside it and moved the
 // howl onto its skirt. Then the notch widens once, by this factor of its Q, and the band it now
@@ -776,6 +780,8 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
         a.widened = true;
         slot.q = std::max(kWidestQ, slot.q / kWidenFactor);
         a.collapsed = -1;
+        a.deepestFallDb = 0.0f;
+        a.deepestAt = since;
         return;
     }
     // A note's octave ends with it; a howl has none (clipped, it adds odd harmonics only).
@@ -795,6 +801,11 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
     // A swell is the tone rising above its course further than its surroundings rose: their
     // falling meanwhile (a pause in the programme) leaves a held howl where it was.
     const bool swelled = !glided && toneDb - expected - around.roseDb >= kSwellDb;
+    if (collapse > a.deepestFallDb)
+    {
+        a.deepestFallDb = collapse;
+        a.deepestAt = since;
+    }
     if (collapse < 0.5f * needed)
         a.collapsed = -1;
     else if (a.collapsed < 0 && collapse >= needed)
@@ -802,6 +813,7 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
     // A tone that stood for long may be a howl held in a reverberant room: its collapse starts
     // late and slow (the reflections keep feeding it), so it gets longer to show.
     const double patience = a.evidence == HowlEvidence::Stood ? kStoodPatience : 1.0;
+    const bool quickRoom = bank.adaptive.slowestCollapse <= Frames(f, kSlowRoomSeconds);
     if (a.collapsed >= 0 && since - a.collapsed >= Frames(f, kConfirmSeconds))
     {
         bank.adaptive.slowestCollapse = std::max(bank.adaptive.slowestCollapse, a.collapsed);
@@ -809,8 +821,8 @@ void JudgeTrial(NotchBank& bank, const Frame& f, int index, float levelDb)
     }
     else if ((since >= Frames(f, kSwellSeconds) && swelled)
              || (since >= Frames(f, patience * kOnsetSeconds) && a.collapsed < 0 && collapse < kOnsetDb)
-             || (since >= Frames(f, kUnmovedPatience * kOnsetSeconds) && a.collapsed < 0 && collapse < kUnmovedDb
-                 && bank.adaptive.slowestCollapse <= Frames(f, kSlowRoomSeconds))
+             || (since >= Frames(f, kUnmovedPatience * kOnsetSeconds) && a.collapsed < 0 && quickRoom
+                 && (collapse < kUnmovedDb || (a.widened && since - a.deepestAt >= Frames(f, kStalledSeconds))))
              || since >= Frames(f, patience * kTrialSeconds))
         Reject(bank, f, index, levelDb);
 }

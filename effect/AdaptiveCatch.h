@@ -79,6 +79,8 @@ struct AdaptiveNotch
     float refOctaveDb = 0.0f;  // trial: that octave's level then
     std::int32_t collapsed = -1; // trial: frame since which it has stayed down, -1 while not
     bool widened = false;        // trial: its howl moved onto the skirt and the notch widened
+    float deepestFallDb = 0.0f;  // trial: the furthest its tone has fallen below its course
+    std::int32_t deepestAt = 0;  // trial: when, in frames since the cut was in (or it widened)
     float howlLevelDb = 0.0f;  // the loudest its tone was when the notch went in
     std::int32_t needs = 0;    // times the loop proved it needed again
     float keptDepthDb = 0.0f;  // kept: the cut it holds at full depth

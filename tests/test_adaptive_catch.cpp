@@ -427,6 +427,53 @@ INSTANTIATE_TEST_SUITE_P(GrewOrStood, AdaptiveSkirt,
                                            SkirtCase{"StoodAndFellWithFaintSide", false, 0.001, 0.05, SkirtOutcome::Kept}),
                          [](const ::testing::TestParamInfo<SkirtCase>& info) { return std::string(info.param.name); });
 
+// A tone standing out as far as only a howl does, that moved onto the trial notch's skirt (the notch
+// widens, as for a howl), then faded 6 dB and held there: a note. In a room whose howls fell quickly
+// it is lifted once it has fallen no further for 0.1 s; in one where a kept howl took 200 ms to start
+// falling, the trial runs its full course.
+class AdaptiveStalledFade : public AdaptiveLoop, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(AdaptiveStalledFade, IsLiftedEarlyUnlessTheRoomsHowlsFallLate)
+{
+    const bool slowRoom = GetParam();
+    if (slowRoom)
+        bank.adaptive.slowestCollapse = static_cast<std::int32_t>(0.2 * kRate / bank.hopSize);
+    CloseLoop(-100.0);
+    const double skirtHz = kHowlHz + 2.5 * bank.binWidthHz;
+    source = [this, skirtHz](std::int64_t i) {
+        const double t = static_cast<double>(i) / kRate;
+        const Notch* slot = AutoSlotNear(kHowlHz);
+        const double a = t > 0.2 ? 0.3 : 0.0;
+        if (slot == nullptr || slot->targetDepth == 0.0f)
+            return noise.Next(1e-3f) + a * std::sin(2.0 * M_PI * kHowlHz * t);
+        if (slot->q >= 0.5f * bank.autoQ)
+            return noise.Next(1e-3f) + a * std::sin(2.0 * M_PI * skirtHz * t);
+        return noise.Next(1e-3f) + 0.5 * a * std::sin(2.0 * M_PI * kHowlHz * t);
+    };
+    bool widened = false;
+    double placedAt = -1.0, liftedAt = -1.0;
+    Run(2.0, [&](const std::vector<float>&) {
+        const double now = static_cast<double>(clock) / kRate;
+        const Notch* slot = AutoSlotNear(kHowlHz);
+        const bool in = slot != nullptr && slot->targetDepth < 0.0f;
+        widened = widened || (in && slot->q < 0.5f * bank.autoQ);
+        if (in && placedAt < 0.0)
+            placedAt = now;
+        if (placedAt >= 0.0 && liftedAt < 0.0 && !in)
+            liftedAt = now;
+    });
+    ASSERT_TRUE(widened) << "the tone's move onto the skirt should widen the notch";
+    ASSERT_GE(liftedAt, 0.0) << "the note kept its notch";
+    if (slowRoom)
+        EXPECT_GT(liftedAt - placedAt, 0.6);
+    else
+        EXPECT_LT(liftedAt - placedAt, 0.45);
+}
+
+INSTANTIATE_TEST_SUITE_P(QuickOrSlowRoom, AdaptiveStalledFade, ::testing::Bool());
+
 // A kept notch is held for the minute after its catch and then lifted slowly. While the loop is
 // still there it comes nearer unity as the cut lifts, its tone rises out of the level it had while
 // held, and the notch must be back while the howl is still quiet; held again, it lifts next time no
