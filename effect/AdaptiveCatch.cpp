@@ -930,22 +930,12 @@ void TendNotches(NotchBank& bank, const Frame& f, const Thresholds& th)
     }
 }
 
-// The local maxima come from the detector's vector kernel; the few that stand clear of the bins
-// three away on both sides are followed. They are picked out without branches: on noise a third of
-// the bins are maxima, and whether one stands clear is a coin the branch predictor cannot call.
+// The local maxima that stand clear of the bins three away on both sides are followed. The vector
+// kernel tests both at once: on noise a third of the bins are maxima and few of them stand clear.
 void FindPeaks(NotchBank& bank, const Frame& f)
 {
-    const float* m = f.mag;
     std::int32_t* bins = bank.peakBins.data();
-    const int count = bank.fft.Kernels().findPeaks(m, f.lo, f.hi, 0.0f, bins);
-    int clear = 0;
-    for (int i = 0; i < count; ++i)
-    {
-        const int k = bins[i];
-        bins[clear] = k;
-        clear += static_cast<int>(m[k] > kPeakOverSides * m[std::max(0, k - 3)])
-                 & static_cast<int>(m[k] > kPeakOverSides * m[k + 3]);
-    }
+    const int clear = bank.fft.Kernels().findClearPeaks(f.mag, f.lo, f.hi, kPeakOverSides, bins);
     for (int i = 0; i < clear; ++i)
         FollowPeak(bank, f, bins[i]);
 }

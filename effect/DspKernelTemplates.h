@@ -222,6 +222,28 @@ int FindPeaks(const float* mag, int lo, int hi, float threshold, int* bins)
 }
 
 template <class L>
+int FindClearPeaks(const float* mag, int lo, int hi, float ratio, int* bins)
+{
+    int count = 0;
+    auto test = [&](auto lane, int k, const float* far) {
+        using V = decltype(lane);
+        const auto level = V::Load(mag + k);
+        const auto r = V::Set(ratio);
+        unsigned mask = V::Greater(level, V::Load(mag + k - 1)) & V::GreaterEqual(level, V::Load(mag + k + 1))
+                        & V::Greater(level, V::Set(0.0f)) & V::Greater(level, V::Mul(r, V::Load(far)))
+                        & V::Greater(level, V::Mul(r, V::Load(mag + k + 3)));
+        for (; mask != 0; mask &= mask - 1)
+            bins[count++] = k + __builtin_ctz(mask);
+    };
+    // Below bin 3 the bin three down is bin 0.
+    int k = lo;
+    for (; k <= hi && k < 3; ++k)
+        test(ScalarLane{}, k, mag);
+    ForEach<L>(hi - k + 1, [&](auto lane, int i) { test(lane, k + i, mag + k + i - 3); });
+    return count;
+}
+
+template <class L>
 int CountFinite(const float* x, int n)
 {
     int i = 0;
@@ -284,6 +306,7 @@ constexpr DspKernels MakeKernels(void (*notchCascade)(NotchCascade&, float*, int
     k.windowReal = &WindowReal<L>;
     k.magnitude = &Magnitude<L>;
     k.findPeaks = &FindPeaks<L>;
+    k.findClearPeaks = &FindClearPeaks<L>;
     k.countFinite = &CountFinite<L>;
     k.reverbGains = &ReverbGains<L>;
     k.scaleConjugate = &ScaleConjugate<L>;

@@ -1,8 +1,10 @@
 // Adaptive Auto Catch's decisions on scripted cases, with a channel's bank in a small feedback loop:
 // microphone = source + gain x resonance(loudspeaker delayed), loudspeaker = the bank's output. The
 // resonance gives the loop one frequency above unity gain, as a room's strongest mode does.
+#include "effect/DspKernels.h"
 #include "effect/NotchBank.h"
 #include "tests/support/AllocCounter.h"
+#include "tests/support/ReferenceDsp.h"
 #include "tests/support/TestSignals.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -766,6 +769,48 @@ INSTANTIATE_TEST_SUITE_P(BroadOrNarrowMode, AdaptiveNoisyRing,
                          ::testing::Values(NoisyRingCase{"Broad400Hz", 400.0, 20.0, 0.5f},
                                            NoisyRingCase{"Narrow1kHz", 1000.0, 50.0, 0.5f}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The peaks Adaptive follows, picked by each instruction set's kernel: exactly the bins the plain
+// definition gives, on noise, ties, zeros, overflowing values, and ranges that start below bin 3 or
+// end in a register's tail.
+class AdaptivePeakPaths : public ::testing::TestWithParam<SimdPath>
+{
+};
+
+TEST_P(AdaptivePeakPaths, ClearPeaksAreThePlainDefinitionsBins)
+{
+    RINGSTILL_SKIP_UNLESS_RUNNABLE(GetParam());
+    const DspKernels& kernels = KernelsFor(GetParam());
+    Noise noise(7);
+    std::vector<float> mag(1030);
+    for (std::size_t i = 0; i < mag.size(); ++i)
+        mag[i] = std::fabs(noise.Next(1.0f)) * (i % 37 == 5 ? 50.0f : 1.0f);
+    // A maximum at bin 2 that bin 0, its bin three down, keeps from standing clear.
+    const float start[] = {3.0f, 0.5f, 9.0f, 0.5f, 0.5f, 0.5f};
+    std::copy(std::begin(start), std::end(start), mag.begin());
+    mag[100] = mag[101] = 40.0f; // a flat top: its first bin only
+    std::fill(mag.begin() + 300, mag.begin() + 340, 0.0f);
+    mag[320] = 1.0f;
+    mag[500] = std::numeric_limits<float>::infinity();
+    mag[700] = 3e38f; // four times it overflows
+    const float ratio = 4.0f;
+    for (const auto& [lo, hi] : {std::pair{2, 1026}, std::pair{3, 1000}, std::pair{2, 2}, std::pair{5, 12}, std::pair{999, 1026}})
+    {
+        std::vector<int> expected;
+        for (int k = lo; k <= hi; ++k)
+        {
+            const float m = mag[static_cast<std::size_t>(k)];
+            if (m > mag[static_cast<std::size_t>(k - 1)] && m >= mag[static_cast<std::size_t>(k + 1)] && m > 0.0f
+                && m > ratio * mag[static_cast<std::size_t>(std::max(0, k - 3))] && m > ratio * mag[static_cast<std::size_t>(k + 3)])
+                expected.push_back(k);
+        }
+        std::vector<int> bins(mag.size());
+        bins.resize(static_cast<std::size_t>(kernels.findClearPeaks(mag.data(), lo, hi, ratio, bins.data())));
+        EXPECT_EQ(bins, expected) << "bins " << lo << " to " << hi;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPath, AdaptivePeakPaths, ::testing::ValuesIn(kAllSimdPaths), test::PathTestName);
 
 TEST_F(AdaptiveLoop, NeverAllocatesWhileCatchingTryingAndLifting)
 {
