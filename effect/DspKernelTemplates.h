@@ -204,6 +204,20 @@ void Magnitude(const float* re, const float* im, float* mag, int n)
     });
 }
 
+// The lanes from bin k whose level is a local maximum: above the bin below, at least the bin above.
+template <class V>
+unsigned LocalMaxima(const float* mag, int k, typename V::Reg level)
+{
+    return V::Greater(level, V::Load(mag + k - 1)) & V::GreaterEqual(level, V::Load(mag + k + 1));
+}
+
+// Appends k + lane for every lane set in mask, lowest first.
+inline void AppendLanes(unsigned mask, int k, int* bins, int& count)
+{
+    for (; mask != 0; mask &= mask - 1)
+        bins[count++] = k + __builtin_ctz(mask);
+}
+
 template <class L>
 int FindPeaks(const float* mag, int lo, int hi, float threshold, int* bins)
 {
@@ -213,10 +227,7 @@ int FindPeaks(const float* mag, int lo, int hi, float threshold, int* bins)
         using V = decltype(lane);
         const int k = lo + i;
         const auto level = V::Load(mag + k);
-        unsigned mask = V::Greater(level, V::Load(mag + k - 1)) & V::GreaterEqual(level, V::Load(mag + k + 1))
-                        & V::Greater(level, V::Set(threshold));
-        for (; mask != 0; mask &= mask - 1)
-            bins[count++] = k + __builtin_ctz(mask);
+        AppendLanes(LocalMaxima<V>(mag, k, level) & V::Greater(level, V::Set(threshold)), k, bins, count);
     });
     return count;
 }
@@ -229,11 +240,9 @@ int FindClearPeaks(const float* mag, int lo, int hi, float ratio, int* bins)
         using V = decltype(lane);
         const auto level = V::Load(mag + k);
         const auto r = V::Set(ratio);
-        unsigned mask = V::Greater(level, V::Load(mag + k - 1)) & V::GreaterEqual(level, V::Load(mag + k + 1))
-                        & V::Greater(level, V::Set(0.0f)) & V::Greater(level, V::Mul(r, V::Load(far)))
-                        & V::Greater(level, V::Mul(r, V::Load(mag + k + 3)));
-        for (; mask != 0; mask &= mask - 1)
-            bins[count++] = k + __builtin_ctz(mask);
+        AppendLanes(LocalMaxima<V>(mag, k, level) & V::Greater(level, V::Set(0.0f))
+                        & V::Greater(level, V::Mul(r, V::Load(far))) & V::Greater(level, V::Mul(r, V::Load(mag + k + 3))),
+                    k, bins, count);
     };
     // Below bin 3 the bin three down is bin 0.
     int k = lo;
