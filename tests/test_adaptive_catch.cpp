@@ -123,20 +123,26 @@ protected:
     }
 
     // Runs seconds of loop and returns when an automatic notch at hz went in and when it came out
-    // again, -1 for what did not happen.
-    std::pair<double, double> RunUntilLifted(double seconds, double hz)
+    // again, -1 for what did not happen; widened, when given, tells whether it widened while in.
+    std::pair<double, double> RunUntilLifted(double seconds, double hz, bool* widened = nullptr)
     {
         double placedAt = -1.0, liftedAt = -1.0;
         Run(seconds, [&](const std::vector<float>&) {
             const double now = static_cast<double>(clock) / kRate;
             const Notch* slot = AutoSlotNear(hz);
-            if (slot != nullptr && slot->targetDepth < 0.0f && placedAt < 0.0)
+            const bool in = slot != nullptr && slot->targetDepth < 0.0f;
+            if (in && placedAt < 0.0)
                 placedAt = now;
-            if (placedAt >= 0.0 && liftedAt < 0.0 && (slot == nullptr || slot->targetDepth == 0.0f))
+            if (in && widened != nullptr && slot->q < 0.5f * bank.autoQ)
+                *widened = true;
+            if (placedAt >= 0.0 && liftedAt < 0.0 && !in)
                 liftedAt = now;
         });
         return {placedAt, liftedAt};
     }
+
+    // A room whose kept howls took 200 ms to start falling.
+    void MakeTheRoomSlow() { bank.adaptive.slowestCollapse = static_cast<std::int32_t>(0.2 * kRate / bank.hopSize); }
 
     NotchBank bank;
     std::function<double(std::int64_t)> source = [this](std::int64_t) { return noise.Next(1e-3f); };
@@ -226,7 +232,7 @@ TEST_P(AdaptiveHeldNote, IsLiftedEarlyUnlessTheRoomsHowlsFallLate)
 {
     const bool slowRoom = GetParam();
     if (slowRoom)
-        bank.adaptive.slowestCollapse = static_cast<std::int32_t>(0.2 * kRate / bank.hopSize);
+        MakeTheRoomSlow();
     CloseLoop(-100.0);
     source = [this](std::int64_t i) {
         const double t = static_cast<double>(i) / kRate;
@@ -442,7 +448,7 @@ TEST_P(AdaptiveStalledFade, IsLiftedEarlyUnlessTheRoomsHowlsFallLate)
 {
     const bool slowRoom = GetParam();
     if (slowRoom)
-        bank.adaptive.slowestCollapse = static_cast<std::int32_t>(0.2 * kRate / bank.hopSize);
+        MakeTheRoomSlow();
     CloseLoop(-100.0);
     const double skirtHz = kHowlHz + 2.5 * bank.binWidthHz;
     source = [this, skirtHz](std::int64_t i) {
@@ -456,17 +462,7 @@ TEST_P(AdaptiveStalledFade, IsLiftedEarlyUnlessTheRoomsHowlsFallLate)
         return noise.Next(1e-3f) + 0.5 * a * std::sin(2.0 * M_PI * kHowlHz * t);
     };
     bool widened = false;
-    double placedAt = -1.0, liftedAt = -1.0;
-    Run(2.0, [&](const std::vector<float>&) {
-        const double now = static_cast<double>(clock) / kRate;
-        const Notch* slot = AutoSlotNear(kHowlHz);
-        const bool in = slot != nullptr && slot->targetDepth < 0.0f;
-        widened = widened || (in && slot->q < 0.5f * bank.autoQ);
-        if (in && placedAt < 0.0)
-            placedAt = now;
-        if (placedAt >= 0.0 && liftedAt < 0.0 && !in)
-            liftedAt = now;
-    });
+    const auto [placedAt, liftedAt] = RunUntilLifted(2.0, kHowlHz, &widened);
     ASSERT_TRUE(widened) << "the tone's move onto the skirt should widen the notch";
     ASSERT_GE(liftedAt, 0.0) << "the note kept its notch";
     if (slowRoom)
