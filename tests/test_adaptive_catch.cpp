@@ -275,6 +275,7 @@ INSTANTIATE_TEST_SUITE_P(HeldOrFadedInAQuickOrSlowRoom, AdaptiveNote,
                                            NoteCase{"StalledFadeQuickRoom", true, false, 0.45},
                                            NoteCase{"StalledFadeSlowRoom", true, true, 0.6}),
                          [](const ::testing::TestParamInfo<NoteCase>& info) { return std::string(info.param.name); });
+
 // A held note that ends 0.1 s after its trial notch went in, its fall the size of a collapse. With an
 // octave partial (1 % sharp, too far off for the harmonic test) that ends with it, it is a note; a
 // lone tone that falls under the notch is what a howl does.
