@@ -41,7 +41,7 @@ struct DspKernels
     // Writes, in ascending order, every bin k in lo..hi with mag[k] > mag[k-1],
     // mag[k] >= mag[k+1], mag[k] > 0 and mag[k] > ratio * mag[j] for j = k - 3
     // (0 where that is below 0) and j = k + 3; returns how many.
-    // mag must hold bins 0 .. hi + 3.
+    // lo >= 1; mag must hold bins 0 .. hi + 3.
     int (*findClearPeaks)(const float* mag, int lo, int hi, float ratio, int* bins) = nullptr;
 
     // Number of leading samples that are finite (n when all are).
